@@ -1,0 +1,127 @@
+"""Runs nginx from Debian as a real content server on loopback.
+
+As a module: NginxServer(root, port=0).start() / .stop() (or a context manager).
+As a command: python3 scripts/nginx_server.py --root DIR [--port N] [--location /client/]
+serves DIR under the location until interrupted.
+
+The configuration, pid file, temp folders and logs live in a private folder;
+nothing of the system's nginx configuration is used.
+"""
+import argparse
+import os
+import shutil
+import signal
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+
+CONFIG = """
+worker_processes 2;
+daemon off;
+pid {work}/nginx.pid;
+error_log {work}/error.log warn;
+events {{ worker_connections 256; }}
+http {{
+    access_log {work}/access.log;
+    client_body_temp_path {work}/body;
+    proxy_temp_path {work}/proxy;
+    fastcgi_temp_path {work}/fastcgi;
+    uwsgi_temp_path {work}/uwsgi;
+    scgi_temp_path {work}/scgi;
+    types {{ }}
+    default_type application/octet-stream;
+    sendfile on;
+    tcp_nopush on;
+    keepalive_requests 100000;
+    server {{
+        listen 127.0.0.1:{port};
+        location {location} {{
+            alias {root}/;
+        }}
+    }}
+}}
+"""
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def nginx_binary():
+    for candidate in ("/usr/sbin/nginx", shutil.which("nginx")):
+        if candidate and os.path.exists(candidate):
+            return candidate
+    raise RuntimeError("nginx is not installed (scripts/setup-machine installs it)")
+
+
+class NginxServer:
+    def __init__(self, root, port=0, location="/"):
+        self.root = os.path.abspath(root)
+        self.port = port or free_port()
+        self.location = location
+        self.work = None
+        self.process = None
+
+    def start(self):
+        self.work = tempfile.mkdtemp(prefix="zentav-nginx-")
+        config = os.path.join(self.work, "nginx.conf")
+        with open(config, "w") as f:
+            f.write(CONFIG.format(work=self.work, port=self.port, location=self.location, root=self.root))
+        self.process = subprocess.Popen([nginx_binary(), "-c", config, "-p", self.work],
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+        deadline = time.time() + 10
+        while time.time() < deadline:
+            if self.process.poll() is not None:
+                raise RuntimeError("nginx did not start: " + self.process.stderr.read().decode(errors="replace"))
+            try:
+                with socket.create_connection(("127.0.0.1", self.port), timeout=0.5):
+                    return self
+            except OSError:
+                time.sleep(0.05)
+        self.stop()
+        raise RuntimeError("nginx did not listen on 127.0.0.1:%d within 10 s" % self.port)
+
+    def stop(self):
+        if self.process and self.process.poll() is None:
+            self.process.send_signal(signal.SIGQUIT)
+            try:
+                self.process.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
+        self.process = None
+        if self.work:
+            shutil.rmtree(self.work, ignore_errors=True)
+            self.work = None
+
+    @property
+    def url(self):
+        return "http://127.0.0.1:%d%s" % (self.port, self.location)
+
+    def __enter__(self):
+        return self.start()
+
+    def __exit__(self, *exc):
+        self.stop()
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--root", required=True)
+    parser.add_argument("--port", type=int, default=0)
+    parser.add_argument("--location", default="/")
+    args = parser.parse_args()
+    server = NginxServer(args.root, args.port, args.location).start()
+    print("serving %s at %s" % (server.root, server.url), flush=True)
+    stop = lambda *_: (server.stop(), sys.exit(0))
+    signal.signal(signal.SIGTERM, stop)
+    signal.signal(signal.SIGINT, stop)
+    server.process.wait()
+
+
+if __name__ == "__main__":
+    main()
