@@ -1,7 +1,8 @@
 #pragma once
 // One download run on a thread of its own: reads the manifest, starts one worker
-// per file (at most GetMaxConnections at once) and reports the end of the run to
-// the main window. Its counters feed the progress display.
+// per file in manifest order (at most GetMaxConnections at once, 33 ms apart), waits
+// for the last of them and reports the end of the run to the main window. Its
+// counters feed the progress display.
 
 #include <atomic>
 #include <cstdint>
@@ -9,6 +10,8 @@
 #include "engine/cThread.h"
 
 class cFileDownloader;
+class cLocalNames;
+class cManifest;
 
 class cMgrDownloader : public cThread {
 public:
@@ -21,9 +24,22 @@ public:
     cFileDownloader* workers;               // owned, fileCount of them
 
     cMgrDownloader();
+    // Aborts and joins every worker; the run's own thread must have been stopped.
     ~cMgrDownloader() override;
     void OnExecute() override;
 
-    // The body of the run.
-    void DoDownloadFile();
+    // The body of the run. False when it could not begin: no readable manifest, or
+    // the download folder could not be made current.
+    bool DoDownloadFile();
+
+protected:
+    // Connections the run uses at once: GetMaxConnections.
+    virtual int ConnectionLimit();
+
+private:
+    // Checks entry `index` and starts its worker; a refused entry is reported.
+    void StartEntry(const cManifest& manifest, int index, cLocalNames& names);
+    void CompleteRun();
 };
+
+static_assert(std::atomic<int64_t>::is_always_lock_free, "the counters are read and added to without a lock");

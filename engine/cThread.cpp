@@ -28,6 +28,8 @@ void cThread::Start() {
     handleCount = 1;
     handles = new HANDLE[1]{};
     handles[0] = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &cThread::ThreadEntry, this, 0, nullptr));
+    // No thread, no body: an owner that waits for `running` to clear must not wait forever.
+    if (!handles[0]) running = 0;
 }
 
 void cThread::Stop() {
@@ -50,7 +52,9 @@ void WaitForThreads(HANDLE* handles, int count) {
     for (int i = 0; i < count; ++i) {
         if (!handles[i]) continue;
         for (;;) {
-            DWORD result = MsgWaitForMultipleObjects(1, &handles[i], FALSE, INFINITE, QS_SENDMESSAGE);
+            // MWMO_INPUTAVAILABLE: a message sent before this wait began, and already
+            // seen by a queue status check, still wakes it.
+            DWORD result = MsgWaitForMultipleObjectsEx(1, &handles[i], INFINITE, QS_SENDMESSAGE, MWMO_INPUTAVAILABLE);
             if (result != WAIT_OBJECT_0 + 1) break;  // ended, or the wait failed
             // Peeking for sent messages dispatches them without taking any posted
             // message or input out of the queue.

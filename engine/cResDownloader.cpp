@@ -1,0 +1,7 @@
+#include "engine/cResDownloader.h"
+
+cResDownloader::cResDownloader() : cHttp("cResDownloader") {}
+
+cResDownloader::~cResDownloader() = default;
+
+void cResDownloader::OnReceived(int32_t) {}
