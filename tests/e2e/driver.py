@@ -237,9 +237,18 @@ def x_geometry(xid):
 
 
 def screen_size():
-    """(width, height) of the X screen."""
-    width, height = xdotool("getdisplaygeometry").split()
-    return int(width), int(height)
+    """(width, height) of the screen as Windows programs see it (GetSystemMetrics)."""
+    size = wintool("screen")[0]
+    return size["width"], size["height"]
+
+
+def server_base_url():
+    """The content server URL built into the program (the build's CMake cache)."""
+    with open(os.path.join(build_dir(), "CMakeCache.txt")) as cache:
+        for line in cache:
+            if line.startswith("ZENTAV_SERVER_BASE_URL:"):
+                return line.split("=", 1)[1].strip()
+    raise DriverError("ZENTAV_SERVER_BASE_URL is not in the build's CMake cache")
 
 
 # ---------------------------------------------------------------------------
@@ -257,7 +266,8 @@ def message_boxes(pid=None):
 
 class Window:
     """A top-level window: hwnd and pid are Windows values, xid is the X window that
-    shows it (0 if none), rect is (left, top, right, bottom) on the screen."""
+    shows it (0 if none), rect is (left, top, right, bottom) on the screen, style
+    and exstyle the GWL_STYLE and GWL_EXSTYLE bits."""
 
     def __init__(self, record):
         self.hwnd = record["hwnd"]
@@ -266,6 +276,8 @@ class Window:
         self.class_name = record["class"]
         self.rect = tuple(record["rect"])
         self.visible = record["visible"]
+        self.style = record["style"]
+        self.exstyle = record["exstyle"]
         self.owner = record["owner"]
         self.xid = record["xid"]
 
@@ -277,6 +289,25 @@ class Window:
     def __repr__(self):
         return "Window(hwnd=%d, pid=%d, title=%r, class=%r, rect=%r, visible=%r)" % (
             self.hwnd, self.pid, self.title, self.class_name, self.rect, self.visible)
+
+
+class ChildWindow:
+    """A child window (control): hwnd, parent, id, class_name, text, rect on the
+    screen, visible, enabled."""
+
+    def __init__(self, record):
+        self.hwnd = record["hwnd"]
+        self.parent = record["parent"]
+        self.id = record["id"]
+        self.class_name = record["class"]
+        self.text = record["text"]
+        self.rect = tuple(record["rect"])
+        self.visible = record["visible"]
+        self.enabled = record["enabled"]
+
+    def __repr__(self):
+        return "ChildWindow(hwnd=%d, id=%d, class=%r, text=%r, rect=%r, visible=%r)" % (
+            self.hwnd, self.id, self.class_name, self.text, self.rect, self.visible)
 
 
 class MessageBox:
@@ -311,9 +342,11 @@ class Image:
     @classmethod
     def load(cls, path):
         """Any picture ImageMagick reads (PNG, JPEG ...), flattened to 8-bit RGB."""
-        ppm = subprocess.run([CONVERT, path, "-alpha", "off", "-depth", "8", "ppm:-"], check=True,
-                             stdout=subprocess.PIPE, timeout=60).stdout
-        return cls._parse_ppm(ppm, path)
+        result = subprocess.run([CONVERT, path, "-alpha", "off", "-depth", "8", "ppm:-"], stdout=subprocess.PIPE,
+                                stderr=subprocess.PIPE, timeout=60)
+        if result.returncode != 0:
+            raise DriverError("cannot read the picture %s: %s" % (path, result.stderr.decode(errors="replace").strip()))
+        return cls._parse_ppm(result.stdout, path)
 
     @classmethod
     def _parse_ppm(cls, ppm, path):
@@ -552,6 +585,11 @@ class Session:
     def refresh(self, window):
         """The window as it is now (position, visibility), or None if it is gone."""
         return next((w for w in self.windows(visible_only=False) if w.hwnd == window.hwnd), None)
+
+    @staticmethod
+    def children(window):
+        """Every child window of the window, at any depth."""
+        return [ChildWindow(r) for r in wintool("children", window.hwnd)]
 
     def geometry(self, window):
         """(x, y, width, height) of the window's X window, as the X server has it."""

@@ -9,7 +9,7 @@
 //       Starts PROGRAM, prints {"started": pid}, waits for it and prints
 //       {"exited": pid, "code": c} with the exact (signed 32-bit) exit code.
 //   windows [PID]     top-level windows: hwnd, pid, title, class, rect, visible,
-//                     owner and xid (the X window that shows it, 0 if none)
+//                     style, exstyle, owner and xid (the X window that shows it, 0 if none)
 //   boxes [PID]       visible dialogs (#32770): hwnd, pid, caption, text, owner, buttons
 //   children HWND     child windows: hwnd, parent, id, class, text, rect, visible, enabled
 //   text HWND         the window's text
@@ -155,6 +155,8 @@ int ListWindows(int argc, char** argv) {
         Print("{\"hwnd\": " + Number(window) + ", \"pid\": " + std::to_string(ProcessOf(window)) +
               ", \"title\": " + Quote(WindowText(window)) + ", \"class\": " + Quote(ClassName(window)) +
               ", \"rect\": " + RectJson(window) + ", \"visible\": " + (IsWindowVisible(window) ? "true" : "false") +
+              ", \"style\": " + std::to_string(static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE))) +
+              ", \"exstyle\": " + std::to_string(static_cast<DWORD>(GetWindowLongW(window, GWL_EXSTYLE))) +
               ", \"owner\": " + Number(GetWindow(window, GW_OWNER)) + ", \"xid\": " + std::to_string(xid) + "}");
     }
     return 0;
@@ -170,7 +172,8 @@ int ListBoxes(int argc, char** argv) {
         for (HWND child : ChildWindows(window)) {
             if (GetParent(child) != window || _wcsicmp(ClassName(child).c_str(), L"Button") != 0) continue;
             if (!buttons.empty()) buttons += ", ";
-            buttons += "{\"id\": " + std::to_string(GetDlgCtrlID(child)) + ", \"text\": " + Quote(WindowText(child)) + "}";
+            buttons += "{\"id\": " + std::to_string(GetDlgCtrlID(child)) +
+                       ", \"text\": " + Quote(WindowText(child)) + "}";
         }
         // A message box shows its text in the static control 0xFFFF.
         HWND textControl = GetDlgItem(window, 0xFFFF);
