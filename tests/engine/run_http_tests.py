@@ -1,0 +1,174 @@
+"""Runs the engine's HTTP tests (engine_http_tests.exe, under Wine) against two
+servers on loopback that it starts first and stops afterwards:
+
+- the project's fault-injecting test server (tests/server), which the tests tell
+  per path how to misbehave and whose request log they read, both through its
+  control interface over HTTP;
+- nginx from Debian, with a temporary configuration whose access log records
+  each request's Range header and agent string.
+
+Both serve one temporary folder; the tests write the files to serve into it
+(through Wine's Z: drive) and compare what the engine downloaded with them.
+Arguments after the script are passed on to the test program (--gtest_filter=...).
+See README.md beside this file.
+"""
+import os
+import shutil
+import signal
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+SOURCE_DIR = os.environ.get("ZENTAV_SOURCE_DIR") or os.path.dirname(os.path.dirname(HERE))
+BUILD_DIR = os.environ.get("ZENTAV_BUILD_DIR") or os.path.join(SOURCE_DIR, "build", "x86_64")
+sys.path.insert(0, os.path.join(SOURCE_DIR, "tests", "server"))
+
+NGINX_CONFIG = """
+worker_processes 1;
+daemon off;
+pid {work}/nginx.pid;
+error_log {work}/error.log warn;
+events {{ worker_connections 64; }}
+http {{
+    log_format engine '$msec "$request" $status "$http_range" "$http_user_agent" $body_bytes_sent';
+    access_log {work}/access.log engine;
+    client_body_temp_path {work}/body;
+    proxy_temp_path {work}/proxy;
+    fastcgi_temp_path {work}/fastcgi;
+    uwsgi_temp_path {work}/uwsgi;
+    scgi_temp_path {work}/scgi;
+    types {{ }}
+    default_type application/octet-stream;
+    sendfile on;
+    server {{
+        listen 127.0.0.1:{port};
+        root {root};
+        # Files under /slow/ arrive at a steady pace, so that a test can stop a run
+        # in the middle of a file. (It also keeps Wine's WinINet from reading the
+        # whole rest of a body when a request is closed early, which it does for as
+        # long as data keeps arriving at once.)
+        location /slow/ {{
+            limit_rate 4m;
+        }}
+    }}
+}}
+"""
+
+
+def windows_path(path):
+    """The name Wine gives a Linux path: drive Z: is the Linux root."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def wait_for_port(port, process, what):
+    deadline = time.monotonic() + 10
+    while time.monotonic() < deadline:
+        if process is not None and process.poll() is not None:
+            raise RuntimeError("%s ended before it listened" % what)
+        try:
+            with socket.create_connection(("127.0.0.1", port), timeout=0.5):
+                return
+        except OSError:
+            time.sleep(0.05)
+    raise RuntimeError("%s did not listen on 127.0.0.1:%d within 10 s" % (what, port))
+
+
+class Nginx:
+    def __init__(self, root, work):
+        self.root, self.work, self.port, self.process = root, work, free_port(), None
+
+    def start(self):
+        os.makedirs(self.work, exist_ok=True)
+        config = os.path.join(self.work, "nginx.conf")
+        with open(config, "w") as f:
+            f.write(NGINX_CONFIG.format(work=self.work, port=self.port, root=self.root))
+        binary = "/usr/sbin/nginx" if os.path.exists("/usr/sbin/nginx") else shutil.which("nginx")
+        if not binary:
+            raise RuntimeError("nginx is not installed (scripts/setup-machine installs it)")
+        self.process = subprocess.Popen([binary, "-c", config, "-p", self.work],
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        wait_for_port(self.port, self.process, "nginx")
+        return self
+
+    def stop(self):
+        if self.process and self.process.poll() is None:
+            self.process.send_signal(signal.SIGQUIT)
+            try:
+                self.process.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
+
+
+def start_display(env):
+    """A private Xvfb when there is no X display (message boxes and windows need one)."""
+    if env.get("DISPLAY"):
+        return None
+    for number in range(200, 260):
+        if os.path.exists("/tmp/.X11-unix/X%d" % number) or os.path.exists("/tmp/.X%d-lock" % number):
+            continue
+        process = subprocess.Popen(["Xvfb", ":%d" % number, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        deadline = time.monotonic() + 10
+        while time.monotonic() < deadline and process.poll() is None:
+            if os.path.exists("/tmp/.X11-unix/X%d" % number):
+                env["DISPLAY"] = ":%d" % number
+                return process
+            time.sleep(0.05)
+        process.kill()
+        process.wait()
+    raise RuntimeError("could not start Xvfb")
+
+
+def main():
+    program = os.path.join(BUILD_DIR, "tests", "engine", "engine_http_tests.exe")
+    temp = tempfile.mkdtemp(prefix="zentav-engine-")
+    root = os.path.join(temp, "root")
+    os.makedirs(root)
+    # nginx's workers may run as another user: they must be able to read the files.
+    os.chmod(temp, 0o755)
+    os.chmod(root, 0o755)
+    env = dict(os.environ)
+    servers = []
+    display = None
+    result = 1
+    try:
+        from server_fixture import ContentServer  # tests/server
+        content = ContentServer(root)
+        content.start()
+        servers.append(content)
+        nginx = Nginx(root, os.path.join(temp, "nginx")).start()
+        servers.append(nginx)
+        display = start_display(env)
+        env.update({
+            "ZENTAV_CONTENT_PORT": str(content.port),
+            "ZENTAV_NGINX_PORT": str(nginx.port),
+            "ZENTAV_CONTENT_ROOT": windows_path(root),
+            "ZENTAV_NGINX_LOG": windows_path(os.path.join(nginx.work, "access.log")),
+        })
+        command = [os.path.join(SOURCE_DIR, "scripts", "wine-run"), program, "--gtest_color=no"] + sys.argv[1:]
+        result = subprocess.call(command, env=env)
+        if result != 0:
+            print("server logs kept in %s" % temp, flush=True)
+    finally:
+        for server in reversed(servers):
+            server.stop()
+        if display:
+            display.kill()
+            display.wait()
+        if result == 0:
+            shutil.rmtree(temp, ignore_errors=True)
+    return result
+
+
+if __name__ == "__main__":
+    sys.exit(main())
