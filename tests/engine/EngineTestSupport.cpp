@@ -2,6 +2,8 @@
 
 #include <wininet.h>
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -158,6 +160,45 @@ std::string ManifestText(const std::string& url, const std::vector<Entry>& entri
     return text + "  ]\r\n}\r\n";
 }
 
+int64_t Client::Total() const {
+    int64_t total = 0;
+    for (const Entry& entry : entries) total += entry.size;
+    return total;
+}
+
+std::string Client::Served(const Entry& entry) const {
+    return ServedPath(folder + entry.name);
+}
+
+bool Client::Publish() const {
+    uint64_t fileSeed = seed;
+    for (const Entry& entry : entries) {
+        if (!WriteContentFile(Served(entry), ++fileSeed, entry.size)) return false;
+    }
+    return true;
+}
+
+std::string LocalPath(const TestRecord& record, const std::string& name) {
+    std::string path = record.downloadFolder + name;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+}
+
+void ExpectClientIdentical(const TestRecord& record, const Client& client) {
+    for (const Entry& entry : client.entries) {
+        std::string why;
+        EXPECT_TRUE(SameBytes(LocalPath(record, entry.name), client.Served(entry), why)) << entry.name << ": " << why;
+    }
+}
+
+void ExpectNothingOutside(const TestRecord& record) {
+    for (const std::string& name : TestRecord::Listing(record.temp.Path())) {
+        bool expected = name == "outer" || name.rfind("outer\\download", 0) == 0 || name == "work" ||
+                        name == "work\\file.json" || name == "work\\zaririvoduz.izu";
+        EXPECT_TRUE(expected) << "written outside the download folder: " << name;
+    }
+}
+
 TestRecord::TestRecord() : app(GetModuleHandleA(nullptr)), previousFolder{} {
     GetCurrentDirectoryA(sizeof previousFolder, previousFolder);
     workFolder = temp.Path() + "work\\";
@@ -192,6 +233,43 @@ std::vector<std::string> TestRecord::Listing(const std::string& folder) {
     ListInto(folder, "", names);
     std::sort(names.begin(), names.end());
     return names;
+}
+
+size_t NginxLogSize() {
+    return testing_support::ReadFile(GetServers().nginxLog).size();
+}
+
+std::vector<LoggedRequest> NginxRequests(size_t logOffset) {
+    // Format: msec request_time "request" status "range" "agent" bytes
+    std::vector<LoggedRequest> requests;
+    std::string log = testing_support::ReadFile(GetServers().nginxLog);
+    for (size_t start = logOffset; start < log.size();) {
+        size_t end = log.find('\n', start);
+        if (end == std::string::npos) end = log.size();
+        std::string line = log.substr(start, end - start);
+        start = end + 1;
+        char path[512] = {};
+        char range[128] = {};
+        char agent[128] = {};
+        double seconds = 0;
+        double duration = 0;
+        int status = 0;
+        long long bytes = 0;
+        if (sscanf(line.c_str(), "%lf %lf \"GET %511s HTTP/%*[^\"]\" %d \"%127[^\"]\" \"%127[^\"]\" %lld", &seconds,
+                   &duration, path, &status, range, agent, &bytes) != 7) {
+            continue;
+        }
+        LoggedRequest request;
+        request.path = path;
+        request.range = strcmp(range, "-") == 0 ? "" : range;
+        request.agent = agent;
+        request.status = status;
+        request.bytes = bytes;
+        request.end = seconds;
+        request.start = seconds - duration;
+        requests.push_back(request);
+    }
+    return requests;
 }
 
 bool HttpRequest(const char* verb, int port, const std::string& path, const std::string& body, std::string& reply,

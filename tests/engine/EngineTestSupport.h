@@ -51,6 +51,19 @@ struct Entry {
 // file.json for `entries` under the base `url`; totalSize < 0: the sum of the sizes.
 std::string ManifestText(const std::string& url, const std::vector<Entry>& entries, int64_t totalSize = -1);
 
+// A client published under a folder of the servers' root (nginx serves paths under
+// "rate-4m/" and "rate-1m/" at that pace per connection).
+struct Client {
+    std::string folder;  // "nginx-mixed/": relative to the root, ends with a slash
+    std::vector<Entry> entries;
+    uint64_t seed = 0;
+
+    int64_t Total() const;
+    std::string Served(const Entry& entry) const;  // the served copy
+    // Writes every file's content under the root (the same bytes for every run).
+    bool Publish() const;
+};
+
 // An application record of the test's own, published as theApp: a working folder
 // (manifests and transfer log) and a download folder two levels below one temp
 // folder, so that anything written beside the download folder can be seen.
@@ -74,6 +87,29 @@ public:
 private:
     char previousFolder[MAX_PATH];
 };
+
+// One request as nginx logged it.
+struct LoggedRequest {
+    std::string path;        // "/rate-4m/a.bin"
+    std::string range;       // the Range header, "" when none
+    std::string agent;
+    int status = 0;
+    int64_t bytes = 0;       // body bytes sent
+    double start = 0;        // seconds (Unix time) when the request arrived
+    double end = 0;          // seconds when its last byte was sent
+};
+// Every request in nginx's access log from byte `logOffset` of the log on.
+std::vector<LoggedRequest> NginxRequests(size_t logOffset);
+// The current end of nginx's access log, for NginxRequests.
+size_t NginxLogSize();
+
+// The local copy of manifest name `name` in the record's download folder.
+std::string LocalPath(const TestRecord& record, const std::string& name);
+// Each file of `client` in the download folder is byte-identical to the served one.
+void ExpectClientIdentical(const TestRecord& record, const Client& client);
+// Nothing was written beside the download folder, and only the manifest and the log
+// in the working folder.
+void ExpectNothingOutside(const TestRecord& record);
 
 // Plain HTTP from the test to the fault server (its control interface).
 bool HttpRequest(const char* verb, int port, const std::string& path, const std::string& body,

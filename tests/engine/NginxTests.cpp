@@ -18,27 +18,6 @@ using namespace testing_support;
 
 namespace {
 
-// A client published under a folder of the servers' root.
-struct Client {
-    std::string folder;  // "nginx-mixed/"
-    std::vector<Entry> entries;
-    uint64_t seed;
-
-    int64_t Total() const {
-        int64_t total = 0;
-        for (const Entry& entry : entries) total += entry.size;
-        return total;
-    }
-    std::string Served(const Entry& entry) const { return ServedPath(folder + entry.name); }
-    bool Publish() const {
-        uint64_t fileSeed = seed;
-        for (const Entry& entry : entries) {
-            if (!WriteContentFile(Served(entry), ++fileSeed, entry.size)) return false;
-        }
-        return true;
-    }
-};
-
 // One file over 100 MiB, one empty, sizes around the 1 MiB chunk, nested folders.
 const Client& MixedClient() {
     static const Client client{"nginx-mixed/",
@@ -54,10 +33,9 @@ const Client& MixedClient() {
     return client;
 }
 
-// Served at 4 MiB/s per connection (nginx's /slow/), so that stops land in the
-// middle of files.
+// Served at 4 MiB/s per connection, so that stops land in the middle of files.
 const Client& ResumeClient() {
-    static const Client client{"slow/nginx-resume/",
+    static const Client client{"rate-4m/nginx-resume/",
                                {{"config/empty.cfg", 0},
                                 {"one.bin", 1},
                                 {"data/small.dat", 1000},
@@ -70,49 +48,14 @@ const Client& ResumeClient() {
     return client;
 }
 
-std::string Local(const TestRecord& record, const std::string& name) {
-    std::string path = record.downloadFolder + name;
-    std::replace(path.begin(), path.end(), '/', '\\');
-    return path;
-}
-
-void ExpectClientIdentical(const TestRecord& record, const Client& client) {
-    for (const Entry& entry : client.entries) {
-        std::string why;
-        EXPECT_TRUE(SameBytes(Local(record, entry.name), client.Served(entry), why)) << entry.name << ": " << why;
-    }
-}
-
-// Nothing beside the download folder, and only the manifest and the log in the
-// working folder.
-void ExpectNothingOutside(const TestRecord& record) {
-    for (const std::string& name : TestRecord::Listing(record.temp.Path())) {
-        bool expected = name == "outer" || name.rfind("outer\\download", 0) == 0 || name == "work" ||
-                        name == "work\\file.json" || name == "work\\zaririvoduz.izu";
-        EXPECT_TRUE(expected) << "written outside the download folder: " << name;
-    }
-}
-
-// The ranges that nginx was asked for under `folder` since `logOffset`, per file,
-// from its access log (format: msec "request" status "range" "agent" bytes).
+// The ranges that nginx was asked for under `folder` since `logOffset`, per file.
 std::map<std::string, std::vector<std::string>> RangesAsked(const std::string& folder, size_t logOffset) {
     std::map<std::string, std::vector<std::string>> ranges;
-    std::string log = ReadFile(GetServers().nginxLog);
     std::string prefix = "/" + folder;
-    for (size_t start = logOffset; start < log.size();) {
-        size_t end = log.find('\n', start);
-        if (end == std::string::npos) end = log.size();
-        std::string line = log.substr(start, end - start);
-        start = end + 1;
-        char path[512] = {};
-        char range[128] = {};
-        char agent[128] = {};
-        if (sscanf(line.c_str(), "%*s \"GET %511s HTTP/%*[^\"]\" %*d \"%127[^\"]\" \"%127[^\"]\"", path, range,
-                   agent) == 3 &&
-            std::string(path).rfind(prefix, 0) == 0) {
-            EXPECT_STREQ(agent, "cFileDownloader") << line;
-            ranges[path + prefix.size()].push_back(range);
-        }
+    for (const LoggedRequest& request : NginxRequests(logOffset)) {
+        if (request.path.rfind(prefix, 0) != 0) continue;
+        EXPECT_EQ(request.agent, "cFileDownloader") << request.path;
+        ranges[request.path.substr(prefix.size())].push_back(request.range);
     }
     return ranges;
 }
@@ -121,7 +64,7 @@ TEST(NginxTest, MixedClientArrivesByteIdentical) {
     REQUIRE_SERVERS();
     const Client& client = MixedClient();
     ASSERT_TRUE(client.Publish());
-    size_t logOffset = ReadFile(GetServers().nginxLog).size();
+    size_t logOffset = NginxLogSize();
     TestRecord record;
     ASSERT_TRUE(record.WriteManifest(ManifestText(NginxUrl(client.folder), client.entries)));
 
@@ -175,12 +118,12 @@ TEST(NginxTest, RunStoppedAndStartedAgainResumesEveryFileFromItsLocalSize) {
         std::set<std::string> partial;
         int64_t onDisk = 0;
         for (const Entry& entry : client.entries) {
-            int64_t size = std::max<int64_t>(FileSize(Local(record, entry.name)), 0);
+            int64_t size = std::max<int64_t>(FileSize(LocalPath(record, entry.name)), 0);
             before[entry.name] = size;
             onDisk += size;
             if (size > 0 && size < entry.size) partial.insert(entry.name + " bytes=" + std::to_string(size) + "-");
         }
-        size_t logOffset = ReadFile(GetServers().nginxLog).size();
+        size_t logOffset = NginxLogSize();
         cMgrDownloader* manager = StartRun(record);
         if (run < stops) {
             // Each interrupted run moves its share of what is left.
@@ -192,7 +135,7 @@ TEST(NginxTest, RunStoppedAndStartedAgainResumesEveryFileFromItsLocalSize) {
             EXPECT_LT(stopped.stopMs, 10000u) << "the stop of run " << run << " was not prompt";
             int64_t grown = 0;
             for (const Entry& entry : client.entries) {
-                int64_t size = std::max<int64_t>(FileSize(Local(record, entry.name)), 0);
+                int64_t size = std::max<int64_t>(FileSize(LocalPath(record, entry.name)), 0);
                 EXPECT_GE(size, before[entry.name]) << entry.name << " lost bytes in run " << run;
                 EXPECT_LE(size, entry.size) << entry.name;
                 grown += size - before[entry.name];

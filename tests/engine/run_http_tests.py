@@ -33,7 +33,7 @@ pid {work}/nginx.pid;
 error_log {work}/error.log warn;
 events {{ worker_connections 64; }}
 http {{
-    log_format engine '$msec "$request" $status "$http_range" "$http_user_agent" $body_bytes_sent';
+    log_format engine '$msec $request_time "$request" $status "$http_range" "$http_user_agent" $body_bytes_sent';
     access_log {work}/access.log engine;
     client_body_temp_path {work}/body;
     proxy_temp_path {work}/proxy;
@@ -46,12 +46,16 @@ http {{
     server {{
         listen 127.0.0.1:{port};
         root {root};
-        # Files under /slow/ arrive at a steady pace, so that a test can stop a run
-        # in the middle of a file. (It also keeps Wine's WinINet from reading the
-        # whole rest of a body when a request is closed early, which it does for as
-        # long as data keeps arriving at once.)
-        location /slow/ {{
+        # Files under /rate-4m/ and /rate-1m/ arrive at that many bytes per second
+        # and connection (after the first second's worth, which nginx sends at once),
+        # so that a test can stop a run in the middle of a file or see files overlap.
+        # (It also keeps Wine's WinINet from reading the whole rest of a body when a
+        # request is closed early, which it does for as long as data keeps arriving.)
+        location /rate-4m/ {{
             limit_rate 4m;
+        }}
+        location /rate-1m/ {{
+            limit_rate 1m;
         }}
     }}
 }}
