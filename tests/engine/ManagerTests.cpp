@@ -53,7 +53,7 @@ Client EqualFiles(const std::string& folder, int count, int64_t size, uint64_t s
 
 TEST(ManagerTest, FilesStartInManifestOrderAtMostFourAtOnce) {
     REQUIRE_SERVERS();
-    // Half a second each at nginx's paced 1 MiB/s: four are always busy.
+    // About a second each at nginx's paced 1 MiB/s: four are always busy.
     const Client client = EqualFiles("rate-1m/order/", 10, 1572864, 3000);
     ASSERT_TRUE(client.Publish());
     size_t logOffset = NginxLogSize();
