@@ -157,13 +157,13 @@ int cHttp::GetMaxConnections() {
 bool cHttp::SetTarget(const char* operation, const char* requestUrl, const char* path) {
     // A cut text would name another resource or another file: refuse it whole.
     char text[400];
-    if (strlen(requestUrl) >= sizeof url) {
-        snprintf(text, sizeof text, "cHttp::%s :: URL too long (-63)\n%.200s...", operation, requestUrl);
+    if (strlen(path) >= sizeof localPath) {
+        snprintf(text, sizeof text, "cHttp::%s :: local path too long (-64)\n%.200s...", operation, path);
         ShowWarning(text);
         return false;
     }
-    if (strlen(path) >= sizeof localPath) {
-        snprintf(text, sizeof text, "cHttp::%s :: local path too long (-64)\n%.200s...", operation, path);
+    if (strlen(requestUrl) >= sizeof url) {
+        snprintf(text, sizeof text, "cHttp::%s :: URL too long (-63)\n%.200s...", operation, requestUrl);
         ShowWarning(text);
         return false;
     }
