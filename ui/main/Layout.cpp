@@ -1,0 +1,55 @@
+// The main window's layout from the UI description.
+#include "app/cApp.h"
+#include "json/cJson.h"
+#include "ui/framework/Drawing.h"
+#include "ui/main/cWinMain.h"
+
+namespace {
+
+// Applied when the description asks for a default and no folder is known yet.
+const char kDefaultDownloadFolder[] = "c:\\MOXI\\download\\VM_cn_cbt\\";
+// The folder text's box, from its top-left corner.
+const float kFolderTextWidth = 173.0f;
+const float kFolderTextHeight = 19.0f;
+
+}  // namespace
+
+bool cWinMain::LoadLayout() {
+    JsonNode* root = uiDocument.root;
+    if (!root) return false;
+
+    // The download folder: a default when none is known, and where its path is drawn.
+    cJson::Node* folder = (*root)["folder"];
+    if (folder && folder->GetNode("default")) {
+        if (theApp->downloadFolder[0] == '\0') theApp->CreateDownloadDirectory(kDefaultDownloadFolder);
+        if (cJson::Node* left = folder->GetNode("x")) {
+            folderTextRect.left = static_cast<float>(left->GetInt());
+            folderTextRect.right = folderTextRect.left + kFolderTextWidth;
+            if (cJson::Node* top = folder->GetNode("y")) {
+                folderTextRect.top = static_cast<float>(top->GetInt());
+                folderTextRect.bottom = folderTextRect.top + kFolderTextHeight;
+            }
+        }
+    }
+
+    // The folder path's font and colour; without all four members it is not drawn.
+    cJson::Node* font = (*root)["font"];
+    cJson::Node* value = font ? font->GetNode("value") : nullptr;
+    cJson::Node* name = value ? value->GetNode("name") : nullptr;
+    cJson::Node* size = name ? value->GetNode("size") : nullptr;
+    cJson::Node* alpha = size ? value->GetNode("alpha") : nullptr;
+    cJson::Node* color = alpha ? value->GetNode("color") : nullptr;
+    if (color) {
+        folderTextFormat = MakeTextFormat(name->GetWString(), static_cast<float>(size->GetInt()));
+        folderTextColour =
+            ColourFromRgb(static_cast<uint32_t>(color->GetHex()), static_cast<float>(alpha->GetInt()) / 100.0f);
+        CreateFolderTextBrush();
+    }
+
+    // The picture buttons and the progress bar read their own settings here, and the
+    // bar's text rectangles follow from its width.
+
+    theApp->WriteVersionFile();
+    Invalidate();
+    return true;
+}

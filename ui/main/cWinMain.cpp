@@ -1,0 +1,115 @@
+#include "ui/main/cWinMain.h"
+
+#include <cwchar>
+
+#include "app/cApp.h"
+#include "ui/framework/Drawing.h"
+
+namespace {
+const WORD kBackgroundPictureId = 102;
+}  // namespace
+
+POINT MainWindowPosition(int32_t screenWidth, int32_t screenHeight, int32_t width, int32_t height) {
+    // Signed divisions: a picture larger than the screen gives negative positions.
+    int32_t margin = (screenHeight - height) / 2;
+    return POINT{(screenWidth - width) / 2, margin + margin / 10};
+}
+
+cWinMain::cWinMain(cJson& uiDocument)
+    : folderTextRect{0, 0, 0, 0}, totalSize(0), uiDocument(uiDocument), background(), folderTextFormat(),
+      folderTextBrush(), folderTextColour{0, 0, 0, 0} {}
+
+cWinMain::~cWinMain() {
+    // Detach first: the native window (still there when the layout failed) must not
+    // reach this object while its members go.
+    DestroyNativeWindow();
+    folderTextFormat.Reset();
+    folderTextBrush.Reset();
+    background.Reset();
+}
+
+LRESULT cWinMain::OnMessage(HWND, UINT message, WPARAM, LPARAM) {
+    switch (message) {
+    case WM_CREATE:
+        OnCreate();
+        return 0;
+    case WM_DESTROY:
+        PostQuitMessage(1);
+        return 0;
+    case WM_PAINT:
+        OnPaint();
+        return 0;
+    case WM_NCHITTEST:
+        return HTCAPTION;  // a press anywhere on the window's own surface drags it
+    default:
+        return 0;
+    }
+}
+
+void cWinMain::OnCreate() {
+    int32_t screenWidth = GetSystemMetrics(SM_CXSCREEN);
+    int32_t screenHeight = GetSystemMetrics(SM_CYSCREEN);
+    background = LoadPicture(kBackgroundPictureId);
+    // Without its picture the window keeps its creation size.
+    if (background) {
+        D2D1_SIZE_U size = background->GetPixelSize();
+        width = static_cast<int32_t>(size.width);
+        height = static_cast<int32_t>(size.height);
+    }
+    POINT position = MainWindowPosition(screenWidth, screenHeight, width, height);
+    x = position.x;
+    y = position.y;
+    if (theApp->resourceFolder) SetCurrentDirectoryA(theApp->resourceFolder);
+
+    if (!LoadLayout()) {
+        MessageBoxA(hWnd, "cWinMain::OnCreate :: ux-json error (-21)", theApp->messageTitle, MB_ICONWARNING);
+        PostQuitMessage(-1);
+        return;
+    }
+    // The child windows and the information panel are created here, after the layout.
+}
+
+void cWinMain::OnPaint() {
+    PAINTSTRUCT paint{};
+    BeginPaint(hWnd, &paint);
+    if (ID2D1HwndRenderTarget* target = GetRenderTarget()) {
+        target->BeginDraw();
+        if (background) {
+            D2D1_RECT_F whole = D2D1::RectF(0, 0, static_cast<float>(width), static_cast<float>(height));
+            target->DrawBitmap(background.Get(), whole, 0.99f, D2D1_BITMAP_INTERPOLATION_MODE_NEAREST_NEIGHBOR,
+                               whole);
+        }
+        if (folderTextFormat && folderTextBrush) {
+            const wchar_t* folder = theApp->downloadFolderWide;
+            target->DrawText(folder, static_cast<UINT32>(wcslen(folder)), folderTextFormat.Get(), folderTextRect,
+                             folderTextBrush.Get(), D2D1_DRAW_TEXT_OPTIONS_CLIP, DWRITE_MEASURING_MODE_NATURAL);
+        }
+        FinishDraw(*this);
+    }
+    EndPaint(hWnd, &paint);
+    // The child windows repaint themselves over the fresh background here.
+}
+
+void cWinMain::OnClose() {
+    if (MessageBoxA(hWnd, theApp->exitQuestion, theApp->messageTitle, MB_OKCANCEL | MB_ICONQUESTION) != IDOK) return;
+    theApp->StopManager();
+    DestroyWindow(hWnd);
+}
+
+void cWinMain::ReleaseDeviceResources() {
+    background.Reset();
+    folderTextBrush.Reset();
+}
+
+void cWinMain::RecreateDeviceResources() {
+    background = LoadPicture(kBackgroundPictureId);
+    // The brush exists only for a complete font, which also made the format.
+    if (folderTextFormat) CreateFolderTextBrush();
+}
+
+void cWinMain::CreateFolderTextBrush() {
+    ID2D1HwndRenderTarget* target = GetRenderTarget();
+    if (!target || FAILED(target->CreateSolidColorBrush(folderTextColour, folderTextBrush.ReleaseAndGetAddressOf()))) {
+        folderTextBrush.Reset();
+    }
+}
