@@ -176,6 +176,47 @@ def wintool_path():
     return os.environ.get("ZENTAV_WINTOOL") or os.path.join(build_dir(), "tests", "e2e", "wintool.exe")
 
 
+class _DesktopHold:
+    """A `wintool hold` for the whole test process (see Hold in wintool.cpp): the
+    Wine desktop stays up from the first session to the end, so that programs
+    never start while Wine replaces it. It ends when its standard input closes,
+    so it goes with this process however that ends."""
+
+    def __init__(self):
+        self._process = None
+
+    def ensure(self):
+        if self._process is not None and self._process.poll() is None:
+            return
+        env = ENVIRONMENT.get()
+        with tempfile.TemporaryFile() as output:
+            self._process = subprocess.Popen([env["ZENTAV_WINE"], wintool_path(), "hold"], env=env,
+                                             stdin=subprocess.PIPE, stdout=output, stderr=subprocess.DEVNULL)
+
+            def held():
+                output.seek(0)
+                if b"held" in output.read():
+                    return True
+                if self._process.poll() is not None:
+                    raise DriverError("wintool hold ended (status %d)" % self._process.returncode)
+                return False
+            wait_until(held, 60, "the Wine desktop")
+
+    def stop(self):
+        if self._process is not None:
+            self._process.stdin.close()
+            try:
+                self._process.wait(10)
+            except subprocess.TimeoutExpired:
+                self._process.kill()
+                self._process.wait()
+            self._process = None
+
+
+DESKTOP_HOLD = _DesktopHold()
+atexit.register(DESKTOP_HOLD.stop)  # registered after ENVIRONMENT.stop, so it runs before it
+
+
 def run_command(argv, timeout=30.0, check=True):
     """Runs a Linux command in the driver's environment; returns its stdout text."""
     try:
@@ -440,6 +481,9 @@ class Session:
         self.name = name
         self.keep_work_dir = keep_work_dir
         self.env = ENVIRONMENT.get()
+        if not os.path.exists(wintool_path()):
+            raise DriverError("no wintool at %s (not built?)" % wintool_path())
+        DESKTOP_HOLD.ensure()
         self.artifacts_dir = os.path.join(build_dir(), "e2e-artifacts", name)
         os.makedirs(self.artifacts_dir, exist_ok=True)
         self.work_dir = tempfile.mkdtemp(prefix="zentav-e2e-%s-" % name)
@@ -475,8 +519,6 @@ class Session:
         program = program or program_path()
         if not os.path.exists(program):
             raise DriverError("no program at %s (not built?)" % program)
-        if not os.path.exists(wintool_path()):
-            raise DriverError("no wintool at %s (not built?)" % wintool_path())
         variables = {"TMP": to_windows_path(self.temp_dir), "TEMP": to_windows_path(self.temp_dir)}
         variables.update(env or {})
         argv = [self.env["ZENTAV_WINE"], wintool_path(), "run", "--cwd", to_windows_path(self.work_dir)]
@@ -599,10 +641,33 @@ class Session:
         """Sends WM_CLOSE, as the system does for a close request."""
         wintool("close", window.hwnd)
 
-    def activate(self, window):
-        """Gives the window the X keyboard focus, as a window manager would on a click."""
-        xdotool("windowfocus", "--sync", window.xid)
-        time.sleep(0.2)
+    def activate(self, window, timeout=DEFAULT_TIMEOUT):
+        """Makes the window the foreground window with the keyboard focus, as a
+        window manager does with a window that is shown or clicked; keys then reach
+        it, and a press on it starts a move at once.
+
+        Xvfb runs no window manager, so this does its part: the X focus through
+        xdotool, the activation through wintool. Wine turns a window it activates
+        into a managed one by unmapping and mapping it again, which can drop the
+        focus, so this waits until both have stayed on the window for a moment."""
+        def focus():
+            return xdotool("getwindowfocus", check=False).strip() == str(window.xid)
+
+        def foreground():
+            return wintool("foreground")[0]["hwnd"] == window.hwnd
+
+        def settled():
+            if not foreground():
+                wintool("activate", window.hwnd)
+                return False
+            if not focus():
+                xdotool("windowfocus", window.xid, check=False)
+                return False
+            time.sleep(0.3)
+            return focus() and foreground()
+        wait_until(settled, timeout, "%r to take the keyboard focus" % window,
+                   lambda: "focus on X window %s, foreground %r" % (
+                       xdotool("getwindowfocus", check=False).strip(), wintool("foreground")[0]))
 
     # -- message boxes -----------------------------------------------------
 

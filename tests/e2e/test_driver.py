@@ -24,8 +24,11 @@ TEXT = "Sample text: end the sample?"
 class SampleWindowTest(unittest.TestCase):
     @staticmethod
     def start(session, exit_code=0):
+        """Starts the sample and focuses its window, as a window manager would."""
         session.start(SAMPLE, [TITLE, exit_code])
-        return session.wait_window(TITLE)
+        window = session.wait_window(TITLE)
+        session.activate(window)
+        return window
 
     def click_ask(self, session, window):
         left, top, right, bottom = ASK_BUTTON

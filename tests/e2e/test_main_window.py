@@ -55,13 +55,15 @@ class MainWindowTest(unittest.TestCase):
         cls.content.cleanup()
 
     def start(self, session):
-        """Starts the program and waits until it shows its window and has fetched
-        its manifest into its own temporary folder (the window is busy meanwhile)."""
+        """Starts the program, waits until it shows its window and has fetched its
+        manifest into its own temporary folder (the window is busy meanwhile), and
+        focuses the window, as a window manager would."""
         session.start()
         window = session.wait_window(TITLE)
         manifest = session.temp_path(*WORK_FOLDER, "file.json")
         driver.wait_until(lambda: os.path.isfile(manifest) and os.path.getsize(manifest) == len(self.manifest_bytes),
                           driver.DEFAULT_TIMEOUT, "the manifest in %s" % manifest)
+        session.activate(window)
         return window
 
     def free_cells(self, session, window):

@@ -17,7 +17,10 @@
 //   close HWND        posts WM_CLOSE
 //   kill PID [CODE]   ends the process, if it still runs, and every process it
 //                     started; prints the ids of the processes it ended
+//   foreground        the foreground window (hwnd, pid)
+//   activate HWND     makes the window the foreground window
 //   screen            the screen's size as the program sees it
+//   hold              keeps the Wine desktop alive until its standard input ends
 
 #include <windows.h>
 #include <tlhelp32.h>
@@ -281,6 +284,38 @@ int Kill(int argc, char** argv) {
     return 0;
 }
 
+int Foreground() {
+    HWND window = GetForegroundWindow();
+    Print("{\"hwnd\": " + Number(window) + ", \"pid\": " + std::to_string(window ? ProcessOf(window) : 0) + "}");
+    return 0;
+}
+
+int Activate(int argc, char** argv) {
+    HWND window = nullptr;
+    if (argc < 3 || !ParseWindow(argv[2], window)) return Fail("no such window");
+    if (!SetForegroundWindow(window)) return Fail("SetForegroundWindow failed");
+    Print("{\"activated\": " + Number(window) + "}");
+    return 0;
+}
+
+// Wine ends its desktop process (explorer.exe) when the last program on the desktop
+// has ended and starts a new one with the next program. A program that starts
+// while that happens can read the old desktop's pointer-clipping window and unmap
+// whatever X window now has its id (its own, as likely as not) or die of an X error
+// when it first clips the cursor, as a window move does. Holding the desktop for a
+// whole test run keeps one desktop process alive, so every program finds it ready.
+int Hold() {
+    HWND desktop = GetDesktopWindow();
+    // A message-only window keeps this process on the desktop.
+    CreateWindowExW(0, L"STATIC", L"wintool hold", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    Print("{\"held\": " + Number(desktop) + "}");
+    char buffer[256];
+    DWORD read = 0;
+    while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), buffer, sizeof buffer, &read, nullptr) && read > 0) {
+    }
+    return 0;
+}
+
 int Screen() {
     Print("{\"width\": " + std::to_string(GetSystemMetrics(SM_CXSCREEN)) +
           ", \"height\": " + std::to_string(GetSystemMetrics(SM_CYSCREEN)) + "}");
@@ -350,7 +385,9 @@ int Run(int argc, char** argv) {
 int main(int argc, char** argv) {
     // Plain "\n" line ends, whatever the run-time's text mode would make of them.
     _setmode(_fileno(stdout), _O_BINARY);
-    if (argc < 2) return Fail("usage: wintool run|windows|boxes|children|text|press|close|kill|screen ...");
+    if (argc < 2) {
+        return Fail("usage: wintool run|windows|boxes|children|text|press|close|kill|foreground|activate|screen|hold");
+    }
     std::string command = argv[1];
     if (command == "run") return Run(argc, argv);
     if (command == "windows") return ListWindows(argc, argv);
@@ -360,6 +397,9 @@ int main(int argc, char** argv) {
     if (command == "press") return Press(argc, argv);
     if (command == "close") return Close(argc, argv);
     if (command == "kill") return Kill(argc, argv);
+    if (command == "foreground") return Foreground();
+    if (command == "activate") return Activate(argc, argv);
     if (command == "screen") return Screen();
+    if (command == "hold") return Hold();
     return Fail("unknown command " + command);
 }
