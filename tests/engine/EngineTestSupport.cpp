@@ -313,3 +313,83 @@ bool WaitForRunEnd(const cMgrDownloader* manager, DWORD timeoutMs) {
 }
 
 }  // namespace engine_testing
+
+namespace engine_testing {
+
+namespace {
+
+// The value of `"key": ` in one line of the request log (a JSON object a line):
+// strings unescaped, numbers and literals as their text.
+std::string JsonField(const std::string& line, const char* key) {
+    std::string marker = std::string("\"") + key + "\": ";
+    size_t at = line.find(marker);
+    if (at == std::string::npos) return std::string();
+    at += marker.size();
+    if (line[at] != '"') {
+        size_t end = line.find_first_of(",}", at);
+        std::string text = line.substr(at, end - at);
+        return text == "null" ? std::string() : text;
+    }
+    std::string value;
+    for (size_t i = at + 1; i < line.size() && line[i] != '"'; ++i) {
+        char c = line[i];
+        if (c != '\\') {
+            value += c;
+            continue;
+        }
+        char escaped = line[++i];
+        switch (escaped) {
+            case 'n': value += '\n'; break;
+            case 'r': value += '\r'; break;
+            case 't': value += '\t'; break;
+            case 'u': value += static_cast<char>(strtol(line.substr(i + 1, 4).c_str(), nullptr, 16)); i += 4; break;
+            default: value += escaped; break;
+        }
+    }
+    return value;
+}
+
+}  // namespace
+
+bool SetFaults(const std::string& rules) {
+    std::string reply;
+    DWORD status = 0;
+    return HttpRequest("POST", GetServers().contentPort, "/__control/faults", rules, reply, status) && status == 200;
+}
+
+bool ResetContentServer() {
+    std::string reply;
+    DWORD status = 0;
+    return HttpRequest("POST", GetServers().contentPort, "/__control/reset", "", reply, status) && status == 200;
+}
+
+std::vector<ServerRequest> ContentRequests(const std::string& path) {
+    std::vector<ServerRequest> requests;
+    std::string reply;
+    DWORD status = 0;
+    if (!HttpRequest("GET", GetServers().contentPort, "/__control/requests?path=" + path, "", reply, status)) {
+        return requests;
+    }
+    for (size_t start = 0; start < reply.size();) {
+        size_t end = reply.find('\n', start);
+        if (end == std::string::npos) end = reply.size();
+        std::string line = reply.substr(start, end - start);
+        start = end + 1;
+        if (line.find("\"path\": ") == std::string::npos) continue;
+        ServerRequest request;
+        request.path = JsonField(line, "path");
+        request.range = JsonField(line, "range");
+        request.agent = JsonField(line, "user_agent");
+        request.raw = JsonField(line, "raw");
+        request.fault = JsonField(line, "fault");
+        request.outcome = JsonField(line, "outcome");
+        request.status = atoi(JsonField(line, "status").c_str());
+        request.requestNumber = atoi(JsonField(line, "request_number").c_str());
+        request.time = atof(JsonField(line, "time").c_str());
+        request.end = atof(JsonField(line, "end").c_str());
+        requests.push_back(request);
+    }
+    return requests;
+}
+
+}  // namespace engine_testing

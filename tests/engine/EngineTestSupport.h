@@ -111,6 +111,25 @@ void ExpectClientIdentical(const TestRecord& record, const Client& client);
 // in the working folder.
 void ExpectNothingOutside(const TestRecord& record);
 
+// The fault server's control interface (tests/server/README.md): replaces its fault
+// rules (a JSON list), clears rules and request log, reads the request log.
+bool SetFaults(const std::string& rules);
+bool ResetContentServer();
+struct ServerRequest {
+    std::string path;
+    std::string range;       // "" when none
+    std::string agent;
+    std::string raw;         // the request head exactly as it arrived
+    std::string fault;       // the fault applied, "" when none
+    std::string outcome;
+    int status = 0;
+    int requestNumber = 0;   // per path, counted from the last SetFaults
+    double time = 0;         // seconds (Unix time) of arrival and of the end
+    double end = 0;
+};
+// The requests for `path` ("/a.bin") since the last reset, oldest first.
+std::vector<ServerRequest> ContentRequests(const std::string& path);
+
 // Plain HTTP from the test to the fault server (its control interface).
 bool HttpRequest(const char* verb, int port, const std::string& path, const std::string& body,
                  std::string& reply, DWORD& status);

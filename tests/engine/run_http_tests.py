@@ -147,7 +147,7 @@ def main():
     result = 1
     try:
         from server_fixture import ContentServer  # tests/server
-        content = ContentServer(root)
+        content = ContentServer(root, log=os.path.join(temp, "content-server.log"))
         content.start()
         servers.append(content)
         nginx = Nginx(root, os.path.join(temp, "nginx")).start()
@@ -161,16 +161,18 @@ def main():
         })
         command = [os.path.join(SOURCE_DIR, "scripts", "wine-run"), program, "--gtest_color=no"] + sys.argv[1:]
         result = subprocess.call(command, env=env)
-        if result != 0:
-            print("server logs kept in %s" % temp, flush=True)
     finally:
         for server in reversed(servers):
             server.stop()
         if display:
             display.kill()
             display.wait()
+        # The served files go; on a failure the servers' logs stay for a look.
+        shutil.rmtree(root, ignore_errors=True)
         if result == 0:
             shutil.rmtree(temp, ignore_errors=True)
+        else:
+            print("the servers' logs are kept in %s" % temp, flush=True)
     return result
 
 
