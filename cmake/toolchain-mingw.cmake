@@ -9,8 +9,10 @@ set(ZENTAV_ARCH ${ZENTAV_ARCH} CACHE STRING "Windows target architecture: i686 o
 set(CMAKE_SYSTEM_PROCESSOR ${ZENTAV_ARCH})
 set(prefix ${ZENTAV_ARCH}-w64-mingw32)
 
-set(CMAKE_C_COMPILER ${prefix}-gcc)
-set(CMAKE_CXX_COMPILER ${prefix}-g++)
+# The posix thread model: GoogleTest needs std::mutex. Linked statically, it adds
+# no DLL beside the program.
+set(CMAKE_C_COMPILER ${prefix}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${prefix}-g++-posix)
 set(CMAKE_RC_COMPILER ${prefix}-windres)
 set(CMAKE_FIND_ROOT_PATH /usr/${prefix})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
