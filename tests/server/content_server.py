@@ -46,7 +46,8 @@ def reason_of(code):
 class Request:
     """One parsed request with its raw lines as they arrived."""
 
-    def __init__(self, request_line, header_lines):
+    def __init__(self, request_line, header_lines, raw):
+        self.raw = raw  # the request head exactly as it arrived, blank line included
         self.request_line = request_line
         self.header_lines = header_lines
         self.headers = []
@@ -78,9 +79,9 @@ class Request:
         return "close" in tokens
 
 
-def read_line(stream):
-    """One line without its line end; None at the end of the stream or on an error,
-    False when the line is too long."""
+def read_line(stream, raw):
+    """One line without its line end, appended to `raw` as it arrived; None at the end
+    of the stream or on an error, False when the line is too long."""
     try:
         line = stream.readline(MAX_LINE + 1)
     except OSError:
@@ -89,22 +90,25 @@ def read_line(stream):
         return None
     if len(line) > MAX_LINE or not line.endswith(b"\n"):
         return False
+    raw.append(line)
     return line.rstrip(b"\r\n").decode("latin-1")
 
 
 def read_request(stream):
     """A Request, None when the connection ended, or an int status for a request
     too malformed to answer normally."""
-    line = read_line(stream)
+    raw = []
+    line = read_line(stream, raw)
     while line == "":  # blank lines before a request are allowed
-        line = read_line(stream)
+        raw.clear()
+        line = read_line(stream, raw)
     if line is None:
         return None
     if line is False:
         return 400
     header_lines = []
     while True:
-        header = read_line(stream)
+        header = read_line(stream, raw)
         if header is None:
             return None
         if header is False or len(header_lines) >= MAX_HEADERS:
@@ -112,7 +116,7 @@ def read_request(stream):
         if header == "":
             break
         header_lines.append(header)
-    return Request(line, header_lines)
+    return Request(line, header_lines, b"".join(raw).decode("latin-1"))
 
 
 # --- replies --------------------------------------------------------------------------
@@ -214,12 +218,14 @@ def fault_drop_after(sender, reply, p):
 def fault_stall(sender, reply, p):
     if p["before_headers"]:
         sender.pause(p["seconds"])
+    else:
         sender.send_head(reply)
-        sender.send_body(reply)
-        return True
-    sender.send_head(reply)
-    sender.send_body(reply, limit=p["after_bytes"])
-    sender.pause(p["seconds"])
+        sender.send_body(reply, limit=p["after_bytes"])
+        sender.pause(p["seconds"])
+    if p["then"] == "close":
+        return False
+    if p["before_headers"]:
+        sender.send_head(reply)
     sender.send_body(reply)
     return True
 
@@ -295,7 +301,8 @@ def fault_slow(sender, reply, p):
 
 FAULTS = {
     "drop_after": (fault_drop_after, {"bytes": (int, REQUIRED)}),
-    "stall": (fault_stall, {"seconds": (float, REQUIRED), "after_bytes": (int, 0), "before_headers": (bool, False)}),
+    "stall": (fault_stall, {"seconds": (float, REQUIRED), "after_bytes": (int, 0), "before_headers": (bool, False),
+                            "then": (str, "close")}),
     "ignore_range": (fault_ignore_range, {}),
     "status": (fault_status, {"code": (int, REQUIRED), "body": (str, None), "headers": (dict, {})}),
     "no_length": (fault_no_length, {}),
@@ -341,6 +348,8 @@ def check_rule(rule):
         checked["params"][key] = value
     if name == "stall" and checked["params"]["seconds"] > MAX_STALL_SECONDS:
         return "a stall lasts at most %g seconds" % MAX_STALL_SECONDS
+    if name == "stall" and checked["params"]["then"] not in ("close", "continue"):
+        return "then of fault stall must be close or continue"
     if name == "slow" and checked["params"]["bytes_per_sec"] < 1:
         return "bytes_per_sec must be at least 1"
     if name == "status" and not 100 <= checked["params"]["code"] <= 999:
@@ -407,6 +416,7 @@ class Sender:
         self.body_bytes = 0
         self.status = None
         self.chunked = False
+        self.was_reset = False
 
     def send_raw(self, data):
         if data:
@@ -456,6 +466,7 @@ class Sender:
         """Closes with a reset instead of an orderly end (SO_LINGER with a zero time-out)."""
         self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
         self.connection.close()
+        self.was_reset = True
 
 
 class Connection(socketserver.StreamRequestHandler):
@@ -504,7 +515,7 @@ class Connection(socketserver.StreamRequestHandler):
         record = server.log.begin(request, connection_id)
         if body is None:
             self.answer_plain(400)
-            server.log.finish(record, 400, None, 0)
+            server.log.finish(record, 400, None, 0, "closed")
             return False
         rule, number = server.faults.take(request.path)
         record["request_number"] = number
@@ -512,7 +523,7 @@ class Connection(socketserver.StreamRequestHandler):
         if request.wants_close():
             reply.headers.append(("Connection", "close"))
         sender = Sender(self.connection, server.stopping, request.method == "HEAD")
-        keep = False
+        keep, outcome = False, "client_gone"  # unless the reply gets through
         try:
             if rule is None:
                 sender.send_head(reply)
@@ -520,19 +531,26 @@ class Connection(socketserver.StreamRequestHandler):
                 keep = sender.body_bytes == reply.length or sender.head_only
             else:
                 keep = FAULTS[rule["fault"]][0](sender, reply, rule["params"])
+            if sender.was_reset:
+                outcome = "reset"
+            elif server.stopping.is_set():
+                outcome, keep = "stopped", False
+            else:
+                outcome = "complete" if keep else "closed"
         finally:
             reply.close_body()
-            server.log.finish(record, sender.status, rule and rule["fault"], sender.body_bytes)
+            server.log.finish(record, sender.status, rule and rule["fault"], sender.body_bytes, outcome)
         return keep
 
     def control(self, request):
         server = self.server
         body = self.read_body(request)
         action = request.path[len(CONTROL_PREFIX):]
-        status, result = 200, {"ok": True}
+        status, result, records = 200, {"ok": True}, None
         if body is None:
             status, result = 400, {"error": "unreadable body"}
         elif request.method == "POST" and action == "faults":
+            server.log.note("control: faults %s" % body.decode("utf-8", "replace").strip())
             try:
                 rules = json.loads(body.decode("utf-8") or "null")
             except ValueError as error:
@@ -544,17 +562,24 @@ class Connection(socketserver.StreamRequestHandler):
                 error = server.faults.replace(rules)
                 if error:
                     status, result = 400, {"error": error}
+                    server.log.note("control: refused: %s" % error)
         elif request.method == "GET" and action == "faults":
             result = server.faults.describe()
         elif request.method == "POST" and action == "reset":
             server.faults.replace([])
             server.log.clear()
+            server.log.note("control: reset")
         elif request.method == "GET" and action == "requests":
             paths = request.query.get("path")
-            result = [r for r in server.log.snapshot() if not paths or r["path"] in paths]
+            records = [r for r in server.log.snapshot() if not paths or r["path"] in paths]
         else:
             status, result = 404, {"error": "no control %s %s" % (request.method, action)}
-        data = (json.dumps(result, indent=1) + "\n").encode("utf-8")
+        if records is not None:
+            # One request a line, so that a test can read the log without a JSON parser.
+            text = "[\n" + ",\n".join(json.dumps(r) for r in records) + ("\n]\n" if records else "]\n")
+        else:
+            text = json.dumps(result, indent=1) + "\n"
+        data = text.encode("utf-8")
         reply = Reply(status, [("Content-Type", "application/json")], io.BytesIO(data), len(data))
         sender = Sender(self.connection, threading.Event(), request.method == "HEAD")
         sender.send_head(reply)
@@ -565,7 +590,11 @@ class Connection(socketserver.StreamRequestHandler):
 # --- the request log ------------------------------------------------------------------
 
 class RequestLog:
-    """Every content request with what the server did about it; also written to --log."""
+    """Every content request with what the server did about it; also written to --log.
+
+    outcome: complete (the whole reply went out), closed (the server closed the
+    connection, as a fault does), reset, client_gone (sending failed), stopped (the
+    server was stopping); null while the reply is still going out."""
 
     def __init__(self, log_path):
         self.lock = threading.Lock()
@@ -577,10 +606,10 @@ class RequestLog:
         record = {
             "method": request.method, "path": request.path, "target": request.target,
             "version": request.version, "request_line": request.request_line,
-            "header_lines": request.header_lines, "headers": request.headers,
+            "raw": request.raw, "headers": request.headers,
             "user_agent": request.header("User-Agent"), "range": request.header("Range"),
-            "connection": connection_id, "time": time.time(), "end_time": None,
-            "request_number": None, "status": None, "fault": None, "body_bytes": 0, "done": False,
+            "connection": connection_id, "time": time.time(), "end": None,
+            "request_number": None, "status": None, "fault": None, "body_bytes": 0, "outcome": None,
         }
         with self.lock:
             record["id"] = self.next_id
@@ -588,13 +617,18 @@ class RequestLog:
             self.records.append(record)
         return record
 
-    def finish(self, record, status, fault, body_bytes):
+    def finish(self, record, status, fault, body_bytes, outcome):
         with self.lock:
-            record.update(status=status, fault=fault, body_bytes=body_bytes, end_time=time.time(), done=True)
+            record.update(status=status, fault=fault, body_bytes=body_bytes, end=time.time(), outcome=outcome)
+        self.note("#%d c%d \"%s\" range=%s agent=%s -> %s fault=%s body=%d %s" % (
+            record["id"], record["connection"], record["request_line"], record["range"],
+            record["user_agent"], status, fault, body_bytes, outcome))
+
+    def note(self, text):
+        """One line in the log file, led by the time."""
+        with self.lock:
             if self.file:
-                self.file.write("%.3f #%d conn=%d \"%s\" range=%s agent=%s -> %s fault=%s body=%d\n" % (
-                    record["time"], record["id"], record["connection"], record["request_line"],
-                    record["range"], record["user_agent"], status, fault, body_bytes))
+                self.file.write("%s %s\n" % (time.strftime("%H:%M:%S"), text))
                 self.file.flush()
 
     def clear(self):
@@ -669,12 +703,14 @@ def main(argv=None):
     port = server.server_address[1]
     if args.port_file:
         write_port_file(args.port_file, port)
+    server.log.note("listening on %s:%d, root %s" % (args.host, port, server.root))
     print("content_server: serving %s on http://%s:%d/" % (args.root, args.host, port), flush=True)
     while not stop.wait(0.5):
         pass
     server.stopping.set()   # ends stalls and slow bodies
     server.shutdown()
     server.server_close()
+    server.log.note("stopped")
     server.log.close()
     return 0
 
