@@ -325,8 +325,8 @@ def check_rule(rule):
         return "rule needs a path that starts with / (or *)"
     if name not in FAULTS:
         return "unknown fault %r; known: %s" % (name, ", ".join(sorted(FAULTS)))
-    specs = FAULTS[name][1]
-    unknown = set(rule) - RULE_KEYS - set(specs)
+    parameters = FAULTS[name][1]
+    unknown = set(rule) - RULE_KEYS - set(parameters)
     if unknown:
         return "fault %s takes no %s" % (name, ", ".join(sorted(unknown)))
     checked = {"path": path, "fault": name, "params": {}}
@@ -335,7 +335,7 @@ def check_rule(rule):
         if value is not None and (type(value) is not int or value < 1):
             return "%s must be a positive integer" % key
         checked[key] = value
-    for key, (kind, default) in specs.items():
+    for key, (kind, default) in parameters.items():
         value = rule.get(key, default)
         if value is REQUIRED:
             return "fault %s needs %s" % (name, key)
