@@ -106,4 +106,55 @@ TEST(FaultTransferTest, AMisbehavingServerStillYieldsTheServedFile) {
     SetFaults("[]");
 }
 
+// The request heads byte for byte, as the server received them: the engine's
+// header text (which WinINet under Wine sends with a blank after each colon), the
+// agent string that names the object, and nothing that would let a cache answer.
+TEST(FaultTransferTest, RequestsCarryTheEnginesHeadersAndAgentString) {
+    REQUIRE_SERVERS();
+    const std::string name = "faults/heads.bin";
+    ASSERT_TRUE(WriteContentFile(ServedPath(name), 7100, 5000));
+    ASSERT_TRUE(ResetContentServer());
+    const std::string host = "Host: 127.0.0.1:" + std::to_string(GetServers().contentPort) + "\r\n";
+    auto head = [&](const char* range, const char* agent) {
+        return "GET /" + name + " HTTP/1.1\r\nAccept: */*\r\nAccept-Encoding: *\r\nAccept-Ranges: bytes\r\nRange: " +
+               range + "\r\n" + host + "User-Agent: " + agent + "\r\n\r\n";
+    };
+    {
+        TestRecord record;
+        SetCurrentDirectoryA(record.downloadFolder.c_str());
+        ASSERT_TRUE(WriteFile(LocalPath(record, "file.bin"), ReadFile(ServedPath(name)).substr(0, 1000)));
+        cFileDownloader transfer;
+        ASSERT_TRUE(transfer.BeginDownload(ContentUrl(name).c_str(), "file.bin"));
+        ASSERT_TRUE(WaitForTransfer(transfer));
+        cResDownloader whole;
+        EXPECT_EQ(whole.Download(ContentUrl(name).c_str(), "whole.bin"), 5000);
+    }
+    std::vector<ServerRequest> requests = ContentRequests("/" + name);
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_EQ(requests[0].raw, head("bytes=0-", "cFileDownloader"));
+    EXPECT_EQ(requests[1].raw, head("bytes=1000-", "cFileDownloader"));
+    EXPECT_EQ(requests[2].raw, head("bytes=0-", "cResDownloader"));
+}
+
+// Download never continues a file: a broken pass starts again from byte 0, and the
+// result counts the bytes of the file.
+TEST(FaultTransferTest, DownloadStartsABrokenPassAgainFromTheFirstByte) {
+    REQUIRE_SERVERS();
+    const std::string name = "faults/whole.json";
+    ASSERT_TRUE(WriteContentFile(ServedPath(name), 7200, 400000));
+    ASSERT_TRUE(ResetContentServer());
+    ASSERT_TRUE(SetFaults(Rules(R"([{"path": "PATH", "fault": "drop_after", "bytes": 150000, "times": 2}])", "/" + name)));
+    TestRecord record;
+    SetCurrentDirectoryA(record.workFolder.c_str());
+    cResDownloader transfer;
+    EXPECT_EQ(transfer.Download(ContentUrl(name).c_str(), "fileT.json"), 400000);
+    std::string why;
+    EXPECT_TRUE(SameBytes(record.workFolder + "fileT.json", ServedPath(name), why)) << why;
+    std::vector<std::string> ranges;
+    for (const ServerRequest& request : ContentRequests("/" + name)) ranges.push_back(request.range);
+    EXPECT_EQ(ranges, std::vector<std::string>(3, "bytes=0-"));
+    EXPECT_EQ(CountOf(record.Log(), "cHttp::OnExecute :: network error (-92)\r\n"), 2);
+    SetFaults("[]");
+}
+
 }  // namespace
