@@ -8,6 +8,7 @@ the exact exit code.
     with Session("main_window") as session:
         session.start()                       # the downloader, with a temp folder of its own
         window = session.wait_window("ZENTAV full-client downloader...")
+        session.activate(window)              # the keyboard focus, as a window manager gives it
         session.key("Escape")
         box = session.wait_box()
         session.answer(box, "OK")
@@ -568,7 +569,9 @@ class Session:
         try:
             code = self.wait_exit(seconds)
         except DriverError:
-            return
+            if self.running():
+                return
+            raise
         raise DriverError("the program ended with exit code %d" % code)
 
     def close(self):
