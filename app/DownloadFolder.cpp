@@ -26,9 +26,13 @@ void cApp::CreateDownloadDirectory(const char* path) {
         ShowMessage("cApp::CreateDownloadDirectory :: folder path too long (-33)", MB_ICONWARNING);
         return;
     }
+    const int capacity = static_cast<int>(sizeof downloadFolderWide / sizeof downloadFolderWide[0]);
     int units = MultiByteToWideChar(CP_ACP, 0, path, static_cast<int>(length), nullptr, 0);
-    if (units < 0 || units >= static_cast<int>(sizeof downloadFolderWide / sizeof downloadFolderWide[0])) units = 0;
-    units = MultiByteToWideChar(CP_ACP, 0, path, static_cast<int>(length), downloadFolderWide, units);
+    if (units > 0 && units < capacity) {
+        units = MultiByteToWideChar(CP_ACP, 0, path, static_cast<int>(length), downloadFolderWide, units);
+    } else {
+        units = 0;
+    }
     downloadFolderWide[units > 0 ? units : 0] = L'\0';
     memcpy(downloadFolder, path, length + 1);
 
