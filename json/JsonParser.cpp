@@ -1,6 +1,7 @@
 #include "json/JsonParser.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 namespace {
@@ -15,7 +16,28 @@ size_t TrimmedLength(const char* start, size_t length) {
 }
 }  // namespace
 
-JsonParser::JsonParser(const char* text) : cursor(text), end(text + strlen(text)) {}
+JsonParser::JsonParser(const char* text)
+    : cursor(text), end(text + strlen(text)), objectsLeft(size_t(std::count(text, end, '{'))) {}
+
+bool JsonParser::TakeObjects(size_t count) {
+    if (count > objectsLeft) return false;
+    objectsLeft -= count;
+    return true;
+}
+
+size_t JsonParser::CountElements(const char* close) const {
+    size_t elements = 0;
+    size_t level = 0;
+    for (const char* at = cursor; at < close; ++at) {
+        if (*at == '{') {
+            if (level == 0) ++elements;
+            ++level;
+        } else if (*at == '}' && level > 0) {
+            --level;
+        }
+    }
+    return elements;
+}
 
 void JsonParser::SkipBlanks() {
     while (cursor < end && IsBlank(*cursor)) ++cursor;
@@ -33,7 +55,7 @@ bool JsonParser::Offer(JsonNode* object, const char* key, cJson::Node* node) {
 
 JsonNode* JsonParser::ReadDocument() {
     SkipBlanks();
-    if (!At('{')) return nullptr;
+    if (!At('{') || !TakeObjects(1)) return nullptr;
     ++cursor;
     JsonNode* head = new JsonNode("head-node");
     ReadObject(head, 1);
@@ -71,6 +93,10 @@ void JsonParser::ReadObject(JsonNode* object, int depth) {
         SkipBlanks();
 
         if (At('{')) {
+            if (!TakeObjects(1)) {
+                cursor = end;
+                return;
+            }
             ++cursor;
             JsonNode* member = new JsonNode(key ? key : "");
             bool kept = Offer(object, key, member);
@@ -124,7 +150,12 @@ void JsonParser::ReadObject(JsonNode* object, int depth) {
 void JsonParser::ReadArray(JsonNodes* array, int depth) {
     const char* close = FindFirstOf("]");
     if (!close) return;
-    array->Allocate(int32_t(std::count(cursor, close, '{')));
+    size_t elements = CountElements(close);
+    if (elements > INT32_MAX || !TakeObjects(elements)) {
+        cursor = end;
+        return;
+    }
+    array->Allocate(int32_t(elements));
     ++cursor;
     for (int32_t i = 0; i < array->count; ++i) {
         SkipBlanks();

@@ -13,7 +13,14 @@
 //   and the incomplete member is dropped (a cut number must not pass for a whole one);
 // - an empty object, or a "," before an object's "}": the object ends at that "}";
 // - objects nested deeper than kMaxDepth: the reading ends at the first one too deep
-//   (it stays, empty), so that a hostile text cannot exhaust the stack.
+//   (it stays, empty), so that a hostile text cannot exhaust the stack;
+// - objects nested inside the elements of an array: an array's elements are the
+//   objects at its own level up to its first "]", so an inner "{" is read as a
+//   member object, not counted as one more element.
+// Memory stays proportional to the text: each object costs a fixed table, and no
+// more objects are made than the text has "{" (a nested array of objects would
+// otherwise count the same braces again at every level); once they are used up,
+// the reading ends.
 
 #include <cstddef>
 
@@ -34,6 +41,12 @@ public:
 private:
     const char* cursor;
     const char* end;        // the text's terminating zero
+    size_t objectsLeft;     // objects that may still be made: the text's "{" not yet used
+
+    // Takes `count` objects from the budget; false, taking none, when fewer are left.
+    bool TakeObjects(size_t count);
+    // The objects at the cursor's level from the cursor up to `close`.
+    size_t CountElements(const char* close) const;
 
     // Reads the members of `object`; the cursor stands just after its "{".
     void ReadObject(JsonNode* object, int depth);

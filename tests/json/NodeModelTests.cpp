@@ -178,7 +178,9 @@ TEST(JsonNodeModel, MembersSitInTheirBucketsAndInTheAgeList) {
     std::vector<std::string> fromNewest;
     for (NodeEntry* entry = table.newest; entry; entry = entry->older) {
         fromNewest.push_back(entry->key);
-        if (entry->older) EXPECT_EQ(entry->older->newer, entry);
+        if (entry->older) {
+            EXPECT_EQ(entry->older->newer, entry);
+        }
     }
     EXPECT_EQ(fromNewest, (std::vector<std::string>{"Progressbar", "y", "progressbar", "x"}));
 }

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -140,8 +141,8 @@ TEST(JsonParser, KeepsWhatItCanOfMalformedText) {
         {"array closed, document not", R"({"n":[{"a":"1"}])", true, "n", {{"n/#0/a", "1"}}},
         {"text ends inside an element", R"({"n":[{"a":"1"},{"b":"2"])", true, "n",
          {{"n/#0/a", "1"}, {"n/#1", "cJson::Node::eJsonNode"}, {"n/#1/b", "(absent)"}}},
-        {"object inside an element", R"({"n":[{"a":{"x":"1"}},{"b":"2"}],"c":"3"})", true, nullptr,
-         {{"n/#0/a/x", "1"}, {"n/#1/b", "2"}}},
+        {"object inside an element", R"({"n":[{"a":{"x":"1"}},{"b":"2"}],"c":"3"})", true, "n c",
+         {{"n/#0/a/x", "1"}, {"n/#1/b", "2"}, {"n/#2", "(absent)"}, {"c", "3"}}},
         {"100 levels of objects", Repeat("{\"a\":", 100) + "\"1\"" + Repeat("}", 100), true, "a",
          {{deepPath, "cJson::Node::eJsonNode"}, {deepPath + "/a", "(absent)"}}},
         {"100000 levels of objects", Repeat("{\"a\":", 100000), true, "a",
@@ -161,6 +162,38 @@ TEST(JsonParser, KeepsWhatItCanOfMalformedText) {
             EXPECT_EQ(keys, c.keys);
         }
         for (const auto& [path, value] : c.kept) EXPECT_EQ(TextAt(document.root, path), value) << path;
+    }
+}
+
+// Counts the objects of a tree, array elements included.
+size_t CountObjects(cJson::Node* node) {
+    size_t objects = 0;
+    if (node->kind == cJson::Node::eJsonNode) {
+        objects = 1;
+        for (NodeEntry* entry = static_cast<JsonNode*>(node)->children.newest; entry; entry = entry->older) {
+            objects += CountObjects(entry->node);
+        }
+    } else if (node->kind == cJson::Node::eJsonNodes) {
+        for (int i = 0; i < static_cast<JsonNodes*>(node)->count; ++i) objects += CountObjects(node->GetNode(i));
+    }
+    return objects;
+}
+
+// Every object costs a table of 999 pointers, so a text must not make more objects
+// than it has braces: arrays nested in array elements once counted the same braces
+// again at every level (a text of 20 kB took gigabytes).
+TEST(JsonParser, MakesNoMoreObjectsThanTheTextHasBraces) {
+    const std::string cases[] = {
+        "{\"a\":" + Repeat("[{\"a\":", 63) + Repeat("{", 2000) + "]",
+        "{\"a\":" + Repeat("[{\"a\":", 63) + "\"1\"" + Repeat("}]", 63) + "}",
+        "{\"n\":[" + Repeat("{\"a\":[", 40) + Repeat("{\"b\":\"1\"},", 40) + "]}",
+        "{\"n\":[" + Repeat("{", 500) + "]}",
+    };
+    for (const std::string& text : cases) {
+        SCOPED_TRACE(text.substr(0, 60));
+        cJson document;
+        ASSERT_TRUE(document.Parse(text.c_str()));
+        EXPECT_LE(CountObjects(document.root), size_t(std::count(text.begin(), text.end(), '{')));
     }
 }
 
