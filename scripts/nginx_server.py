@@ -93,6 +93,8 @@ class NginxServer:
             except subprocess.TimeoutExpired:
                 self.process.kill()
                 self.process.wait()
+        if self.process and self.process.stderr:
+            self.process.stderr.close()
         self.process = None
         if self.work:
             shutil.rmtree(self.work, ignore_errors=True)
