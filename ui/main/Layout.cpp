@@ -46,8 +46,13 @@ bool cWinMain::LoadLayout() {
         CreateFolderTextBrush();
     }
 
-    // The picture buttons and the progress bar read their own settings here, and the
-    // bar's text rectangles follow from its width.
+    // Each control reads its own settings; the first incomplete one fails the layout.
+    if (!btnLaunch.ReadLayout(uiDocument, "launch") || !btnStart.ReadLayout(uiDocument, "start") ||
+        !btnPause.ReadLayout(uiDocument, "pause") || !btnCancel.ReadLayout(uiDocument, "cancel") ||
+        !btnFolder.ReadLayout(uiDocument, "folder") || !progressBar.ReadLayout(uiDocument)) {
+        return false;
+    }
+    progressBar.SetTextRects();
 
     theApp->WriteVersionFile();
     Invalidate();

@@ -3,10 +3,14 @@
 #include <cwchar>
 
 #include "app/cApp.h"
+#include "engine/cMgrDownloader.h"
+#include "ui/controls/ProgressFigures.h"
 #include "ui/framework/Drawing.h"
 
 namespace {
 const WORD kBackgroundPictureId = 102;
+// Every button window starts at this size and then takes its picture's.
+const int32_t kProvisionalButtonSize = 20;
 }  // namespace
 
 POINT MainWindowPosition(int32_t screenWidth, int32_t screenHeight, int32_t width, int32_t height) {
@@ -16,7 +20,8 @@ POINT MainWindowPosition(int32_t screenWidth, int32_t screenHeight, int32_t widt
 }
 
 cWinMain::cWinMain(cJson& uiDocument)
-    : folderTextRect{0, 0, 0, 0}, totalSize(0), uiDocument(uiDocument), background(), folderTextFormat(),
+    : btnLaunch(), btnStart(), btnPause(), btnCancel(), btnFolder(), folderTextRect{0, 0, 0, 0}, totalSize(0),
+      progressBar(), downloadInfo(), uiDocument(uiDocument), background(), folderTextFormat(),
       folderTextBrush(), folderTextColour{0, 0, 0, 0} {}
 
 cWinMain::~cWinMain() {
@@ -41,6 +46,9 @@ LRESULT cWinMain::OnMessage(HWND, UINT message, WPARAM, LPARAM) {
         return 0;
     case WM_NCHITTEST:
         return HTCAPTION;  // a press anywhere on the window's own surface drags it
+    case WM_TIMER:
+        OnProgressTimer();
+        return 0;
     default:
         return 0;
     }
@@ -66,7 +74,35 @@ void cWinMain::OnCreate() {
         PostQuitMessage(-1);
         return;
     }
-    // The child windows and the information panel are created here, after the layout.
+    CreateChildren();
+}
+
+void cWinMain::CreateChildren() {
+    // A child window that cannot be created is left out; the program goes on without it.
+    cButton* const buttons[] = {&btnFolder, &btnLaunch, &btnStart, &btnPause, &btnCancel};
+    for (cButton* button : buttons) {
+        button->Create(hWnd, button->x, button->y, kProvisionalButtonSize, kProvisionalButtonSize,
+                       WS_CHILD | WS_TABSTOP, SW_HIDE);
+        ShowWindow(button->hWnd, SW_SHOW);
+    }
+    progressBar.Create(hWnd, progressBar.x, progressBar.y, progressBar.barWidth, progressBar.barHeight, WS_CHILD,
+                       SW_HIDE);
+    progressBar.SetFillRect();
+    ShowWindow(progressBar.hWnd, SW_SHOW);
+    downloadInfo.CreateFromLayout(uiDocument, hWnd, progressBar);
+}
+
+void cWinMain::OnProgressTimer() {
+    cMgrDownloader* manager = theApp->manager;
+    if (!manager || !manager->running || manager->finished) return;
+    int64_t total = manager->totalSize;
+    int64_t received = manager->receivedSize;
+    int64_t transferred = manager->transferredSize;
+    if (total == 0) return;
+    uint32_t seconds = (GetTickCount() - manager->startTick) / 1000;
+    progressBar.SetSpeed(MebibytesPerSecond(AverageSpeed(transferred, seconds)));
+    progressBar.SetRate(ProgressRate(received, total));
+    Invalidate();
 }
 
 void cWinMain::OnPaint() {
@@ -87,7 +123,9 @@ void cWinMain::OnPaint() {
         FinishDraw(*this);
     }
     EndPaint(hWnd, &paint);
-    // The child windows repaint themselves over the fresh background here.
+    // The children paint themselves over the fresh background.
+    cWindow* const children[] = {&btnCancel, &btnFolder, &btnLaunch, &btnPause, &btnStart, &progressBar, &downloadInfo};
+    for (cWindow* child : children) child->Invalidate();
 }
 
 void cWinMain::OnClose() {

@@ -8,16 +8,25 @@
 
 #include <cstdint>
 
+#include "ui/controls/ActionButtons.h"
+#include "ui/controls/cBtnFolder.h"
+#include "ui/controls/cProgressBar.h"
+#include "ui/controls/cWinDownloadInfo.h"
 #include "ui/framework/cWindow.h"
 
 class cJson;
 
 class cWinMain final : public cWindow {
 public:
-    // The five picture buttons (launch, start, pause, cancel, folder) come first.
+    cBtnLaunch btnLaunch;
+    cBtnStart btnStart;
+    cBtnPause btnPause;
+    cBtnCancel btnCancel;
+    cBtnFolder btnFolder;
     D2D1_RECT_F folderTextRect;  // where the folder path is drawn; all 0 until the layout sets it
     int64_t totalSize;           // "TotalSize" of the current manifest, in bytes; 0 until known
-    // The progress bar and the transfer information panel follow totalSize.
+    cProgressBar progressBar;
+    cWinDownloadInfo downloadInfo;
     cJson& uiDocument;           // not owned: the startup sequence keeps it alive longer than the window
     ComPtr<ID2D1Bitmap> background;
     ComPtr<IDWriteTextFormat> folderTextFormat;    // absent when the description has no complete font
@@ -37,6 +46,13 @@ public:
     void OnPaint();
     // Reads the layout from the UI description; false when an element is missing.
     bool LoadLayout();
+    // The five buttons, the progress bar and the information panel, after the layout.
+    void CreateChildren();
+    // WM_TIMER: the progress bar's last update at the end of a run.
+    void OnProgressTimer();
+    // Brings the local manifest (file.json) up to date from the server and takes its
+    // total size; ends the process when nothing can be fetched.
+    void LoadDownloadInfo();
 
 private:
     void ReleaseDeviceResources() override;

@@ -1,0 +1,3 @@
+#include "ui/controls/cPanel.h"
+
+cPanel::~cPanel() = default;
