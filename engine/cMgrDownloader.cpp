@@ -11,6 +11,7 @@
 #include "engine/cHttp.h"
 #include "engine/cLocalNames.h"
 #include "engine/cManifest.h"
+#include "ui/main/cWinMain.h"
 
 namespace {
 
@@ -65,9 +66,11 @@ void cMgrDownloader::CompleteRun() {
     SendMessageA(window, WM_TIMER, kLastUpdateTimerId, 0);
     finished = 1;
 
-    // Button states at the end of a run: pause goes to `disable`, launch to `normal`.
-    // They belong here, between `finished` and the flashing, once the main window has
-    // its buttons (controls issue).
+    // Only launch and cancel are left to press.
+    if (cWinMain* mainWindow = theApp->mainWindow) {
+        mainWindow->btnPause.SetState(cButton::disable);
+        mainWindow->btnLaunch.SetState(cButton::normal);
+    }
 
     SetFocus(window);
     SetActiveWindow(window);
