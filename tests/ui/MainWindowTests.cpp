@@ -19,12 +19,29 @@ namespace {
 
 const char kDefaultFolder[] = "c:\\MOXI\\download\\VM_cn_cbt\\";
 
-// A description of the two blocks this window reads itself.
+// The settings of the buttons and the progress bar, without which the layout fails.
+const char kControls[] = R"(,
+  "button": {
+    "launch": { "x": 312, "y": 335, "normal": "a", "over": "b", "down": "c", "disable": "d" },
+    "start": { "x": 390, "y": 335, "normal": "a", "over": "b", "down": "c", "disable": "d" },
+    "pause": { "x": 468, "y": 335, "normal": "a", "over": "b", "down": "c", "disable": "d" },
+    "cancel": { "x": 546, "y": 335, "normal": "a", "over": "b", "down": "c", "disable": "d" },
+    "folder": { "x": 29, "y": 335, "normal": "a", "over": "b", "down": "c", "disable": "d" }
+  },
+  "progressbar": {
+    "total": { "x": 30, "y": 306, "width": 586, "height": 18, "bg-color": "0x333333", "fg-color": "0x33DDFF", "draw-rate-text": true }
+  })";
+const char kProgressBarFont[] = R"("progressbar": { "name": "Arial", "size": 12, "alpha": 79, "color": "0xFFFFFF" })";
+
+// A description of the two blocks this window reads itself, with the controls'
+// settings (the information panel's are left out: no manifest is asked for).
 std::string Description(const std::string& folder, const std::string& fontValue) {
     std::string text = "{\n  \"version\": \"201904221642\"";
     if (!folder.empty()) text += ",\n  \"folder\": {" + folder + "}";
-    if (!fontValue.empty()) text += ",\n  \"font\": {\"value\": {" + fontValue + "}}";
-    return text + "\n}\n";
+    text += ",\n  \"font\": {" + std::string(kProgressBarFont);
+    if (!fontValue.empty()) text += ", \"value\": {" + fontValue + "}";
+    text += "}";
+    return text + kControls + "\n}\n";
 }
 
 const char kFont[] = R"("name": "Arial", "size": 12, "bold": 500, "alpha": 79, "color": "0xccFF00")";
