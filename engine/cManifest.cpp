@@ -39,10 +39,12 @@ bool cManifest::Load(const char* path) {
         Note("\nURL missing");
     }
 
-    // The entries are read by index without a range check: never past `count`.
-    fileList = dynamic_cast<JsonNodes*>(root->GetNode("FileList"));
+    // The entries are read by index without a range check: never past `count`. An
+    // empty list ("[ ]") is read as an array of values, and holds no entry either.
+    cJson::Node* list = root->GetNode("FileList");
+    fileList = dynamic_cast<JsonNodes*>(list);
     int listed = fileList ? fileList->count : 0;
-    if (!fileList) Note("\nFileList missing");
+    if (!list) Note("\nFileList missing");
 
     node = root->GetNode("TotalCount");
     if (!node) {

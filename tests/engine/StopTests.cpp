@@ -1,6 +1,8 @@
-// A stop that begins at any moment of a run (loading, starting files, draining,
-// after the end) returns promptly, leaves no message box open and leaves every
-// file a prefix of the served one; nothing is written outside the download folder.
+// A stop that begins at any moment of a run (loading, starting files, draining, the
+// completion step, after the end) returns promptly, leaves no message box open and
+// leaves every file a prefix of the served one; nothing is written outside the
+// download folder. A real window on the test's thread plays the main window, and the
+// thread handles its messages until the stop, as the program's main thread does.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,6 +11,7 @@
 
 #include "engine/cFileDownloader.h"
 #include "tests/engine/EngineTestSupport.h"
+#include "tests/engine/TestMainWindow.h"
 
 using namespace engine_testing;
 using namespace testing_support;
@@ -95,6 +98,7 @@ TEST(StopTest, StopAfterAnyDelayEndsTheRunPromptly) {
     const DWORD delays[] = {0, 1, 3, 8, 20, 40, 70, 120, 200, 350, 600, 1000, 1600};
     for (DWORD delay : delays) {
         TestRecord record;
+        TestMainWindow window(record);
         ASSERT_TRUE(record.WriteManifest(ManifestText(NginxUrl(client.folder), client.entries)));
         StartRun(record);
         PumpMessages(delay);
@@ -130,18 +134,50 @@ TEST(StopTest, StopInEachPhaseEndsTheRunPromptly) {
          }},
         {"after the run ended by itself",
          [](const TestRecord& record, const Client&) { return record.app.manager->running == 0; }},
+        // (A stop while the last update waits for this thread: CompletionTests.)
     };
     for (const Phase& phase : phases) {
         TestRecord record;
+        TestMainWindow window(record);
         ASSERT_TRUE(record.WriteManifest(ManifestText(NginxUrl(client.folder), client.entries)));
         cMgrDownloader* manager = StartRun(record);
         ASSERT_TRUE(PumpUntil([&] { return phase.reached(record, client); })) << phase.name;
         bool ended = manager->running == 0;
         StopAndCheck(record, phase.name);
+        EXPECT_EQ(window.lastUpdates, ended ? 1 : 0) << phase.name;
         if (std::string(phase.name) != "after the run ended by itself") {
             EXPECT_FALSE(ended) << "the run ended before the stop " << phase.name;
         }
     }
+}
+
+// A worker whose read waits on a server that has stopped sending ends without a
+// message box once stopped. On Windows, closing the session fails the waiting read
+// at once; Wine's WinINet lets the read wait until data or the end of the connection
+// come, so here the stop lasts as long as the server's stall (3 s).
+TEST(StopTest, StopWhileAReadWaitsOnAStalledServerShowsNoMessage) {
+    REQUIRE_SERVERS();
+    const std::string name = "stops/stalled.bin";
+    ASSERT_TRUE(WriteContentFile(ServedPath(name), 4100, 400000));
+    ASSERT_TRUE(ResetContentServer());
+    ASSERT_TRUE(SetFaults(R"([{"path": "/)" + name +
+                          R"(", "fault": "stall", "seconds": 3, "after_bytes": 50000, "times": 1}])"));
+    TestRecord record;
+    TestMainWindow window(record);
+    ASSERT_TRUE(record.WriteManifest(ManifestText(ContentUrl("stops/"), {{"stalled.bin", 400000}})));
+    StartRun(record);
+    PumpMessages(1000);  // the 50000 bytes arrived at once; the worker waits in its read
+    DWORD start = GetTickCount();
+    record.app.StopManager();
+    EXPECT_LT(GetTickCount() - start, 10000u);
+    EXPECT_FALSE(MessageBoxOpen());
+    EXPECT_EQ(window.lastUpdates, 0);
+    std::string local = ReadFile(LocalPath(record, "stalled.bin"));
+    EXPECT_EQ(local.size(), 50000u);
+    EXPECT_TRUE(local == ReadFile(ServedPath(name)).substr(0, 50000)) << "not the start of the resource";
+    std::vector<ServerRequest> requests = ContentRequests("/" + name);
+    EXPECT_EQ(requests.size(), 1u) << "the stopped worker began another pass";
+    SetFaults("[]");
 }
 
 }  // namespace
