@@ -141,7 +141,10 @@ def main():
             log("pressed launch")
             code = session.wait_exit(timeout=60)
             summary.append("downloader ended with exit code %d" % code)
-            client_window = session.wait_window("ZENTAV client", timeout=60)
+            # The client is a process of its own, started by the downloader.
+            client_window = driver.wait_until(
+                lambda: [w for w in driver.top_level_windows() if w.title == "ZENTAV client" and w.visible],
+                60, "the client's window")
             time.sleep(1.0)
             session.screenshot("demo-4-client")
             started_file = os.path.join(download, "client-started.txt")
