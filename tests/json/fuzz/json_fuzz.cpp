@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -144,11 +145,11 @@ void WalkAndClear(cJson::Node* node, int depth) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    char path[] = "/tmp/json_fuzz_XXXXXX";
-    int handle = mkstemp(path);
+    std::string pattern = (std::filesystem::temp_directory_path() / "json_fuzz_XXXXXX").string();
+    int handle = mkstemp(pattern.data());
     if (handle < 0) abort();
     close(handle);
-    tempPath = path;
+    tempPath = pattern;
     atexit([] { unlink(tempPath.c_str()); });
     return 0;
 }
