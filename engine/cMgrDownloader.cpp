@@ -16,6 +16,20 @@
 namespace {
 
 constexpr DWORD kPollMs = 33;
+
+// Milliseconds from a fine clock. The spacing of file starts is measured with it:
+// GetTickCount may advance in steps of about 16 ms, and a wait of 33 ms that it
+// sees as 32 would cost a whole further poll for every file.
+int64_t PreciseMs() {
+    static const int64_t frequency = [] {
+        LARGE_INTEGER value;
+        QueryPerformanceFrequency(&value);
+        return static_cast<int64_t>(value.QuadPart);
+    }();
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return static_cast<int64_t>(now.QuadPart) * 1000 / frequency;
+}
 constexpr WPARAM kLastUpdateTimerId = 333;
 
 void Warn(const char* problem, const char* detail) {
@@ -107,20 +121,21 @@ bool cMgrDownloader::DoDownloadFile() {
     startTick = GetTickCount();
     cLocalNames names;
     bool freeSlotSeen = false;
-    DWORD nextStart = 0;
+    int64_t nextStart = 0;
     for (int i = 0; i < fileCount && running; ++i) {
         StartEntry(manifest, i, names);
         for (int& slot : slots) {
             if (slot == -1) {
                 slot = i;
                 freeSlotSeen = false;
-                nextStart = GetTickCount() + kPollMs;
+                nextStart = PreciseMs() + kPollMs;
                 break;
             }
         }
         // Wait for a free slot and for the earliest next start.
         while (running) {
-            if (freeSlotSeen && static_cast<int32_t>(GetTickCount() - nextStart) >= 0) break;
+            int64_t untilNextStart = nextStart - PreciseMs();
+            if (freeSlotSeen && untilNextStart <= 0) break;
             for (int& slot : slots) {
                 if (slot == -1 || !workers[slot].running) {
                     slot = -1;
@@ -128,7 +143,9 @@ bool cMgrDownloader::DoDownloadFile() {
                     break;
                 }
             }
-            Sleep(kPollMs);
+            // With a slot free, only the spacing is left to wait for.
+            Sleep(freeSlotSeen && untilNextStart > 0 && untilNextStart < kPollMs ? static_cast<DWORD>(untilNextStart)
+                                                                                   : kPollMs);
         }
     }
 
