@@ -132,4 +132,22 @@ TEST(TransferTest, DownloadRewritesTheWholeFileAndReturnsItsSize) {
     }
 }
 
+// Without a total (TotalSize 0 or missing) the chunks are not counted; the bytes
+// that an earlier run left are, and they are logged.
+TEST(TransferTest, WithoutATotalOnlyTheBytesOnDiskAreCounted) {
+    REQUIRE_SERVERS();
+    const std::string name = "transfer/no-total.bin";
+    ASSERT_TRUE(WriteContentFile(ServedPath(name), 6200, 250000));
+    Counted run(0);
+    ASSERT_TRUE(WriteFile(LocalPath(run.record, "file.bin"), ReadFile(ServedPath(name)).substr(0, 1000)));
+    cFileDownloader transfer;
+    ASSERT_TRUE(transfer.BeginDownload(NginxUrl(name).c_str(), "file.bin"));
+    ASSERT_TRUE(WaitForTransfer(transfer));
+    std::string why;
+    EXPECT_TRUE(SameBytes(LocalPath(run.record, "file.bin"), ServedPath(name), why)) << why;
+    EXPECT_EQ(run.counters->receivedSize, 1000);
+    EXPECT_EQ(run.counters->transferredSize, 0);
+    EXPECT_NE(run.record.Log().find(" cMgrDownloader::OnStart 1000\r\n"), std::string::npos);
+}
+
 }  // namespace
