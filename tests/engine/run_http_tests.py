@@ -165,8 +165,13 @@ def main():
         for server in reversed(servers):
             server.stop()
         if display:
-            display.kill()
-            display.wait()
+            # SIGTERM lets Xvfb remove its socket and lock file.
+            display.terminate()
+            try:
+                display.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                display.kill()
+                display.wait()
         # The served files go; on a failure the servers' logs stay for a look.
         shutil.rmtree(root, ignore_errors=True)
         if result == 0:
