@@ -115,10 +115,17 @@ TEST(CompletionTest, AStopThatBeginsWhileTheLastUpdateWaitsEndsWithoutDeadlock) 
         ASSERT_TRUE(record.WriteManifest(ManifestText(NginxUrl(client.folder), client.entries)));
         StartRun(record);
         // No message is handled here: the last update stays pending, sent and not
-        // yet received, until the stop's join takes it.
+        // yet received, until the stop's join takes it. It is the only message that
+        // can be sent to this thread once every file is complete.
+        auto complete = [&] {
+            for (const Entry& entry : client.entries) {
+                if (FileSize(LocalPath(record, entry.name)) != entry.size) return false;
+            }
+            return true;
+        };
         bool pending = false;
         for (DWORD start = GetTickCount(); !pending && GetTickCount() - start < 30000; Sleep(1)) {
-            pending = (HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) != 0;
+            pending = complete() && (HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) != 0;
         }
         ASSERT_TRUE(pending) << "round " << round << ": the last update was never sent";
         {
