@@ -46,17 +46,16 @@ public:
 private:
     void MakeResources() {
         picture = LoadPicture(pictureId);
-        if (ID2D1HwndRenderTarget* target = GetRenderTarget()) {
+        if (ID2D1DCRenderTarget* target = GetRenderTarget()) {
             target->CreateSolidColorBrush(ColourFromRgb(0x33DDFF, 1.0f), brush.ReleaseAndGetAddressOf());
         }
     }
 
     void Paint() {
         PAINTSTRUCT paint{};
-        BeginPaint(hWnd, &paint);
+        HDC paintDC = BeginPaint(hWnd, &paint);
         ++paints;
-        if (ID2D1HwndRenderTarget* target = GetRenderTarget()) {
-            target->BeginDraw();
+        if (ID2D1DCRenderTarget* target = BeginFrame(paintDC)) {
             target->Clear(ColourFromRgb(0x000000, 1.0f));
             if (picture) target->DrawBitmap(picture.Get());
             if (brush) target->FillRectangle(D2D1::RectF(0, 0, 10, 10), brush.Get());

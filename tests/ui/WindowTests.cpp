@@ -34,11 +34,6 @@ bool ComInitialised() {
     return result == S_FALSE;
 }
 
-D2D1_SIZE_U TargetSize(cWindow& window) {
-    ID2D1HwndRenderTarget* target = window.GetRenderTarget();
-    return target ? target->GetPixelSize() : D2D1::SizeU(0, 0);
-}
-
 // A record whose messages carry a caption of their own; no window may outlive a test.
 struct WindowTest : ::testing::Test {
     cApp app{GetModuleHandleA(nullptr)};
@@ -155,26 +150,44 @@ TEST_F(WindowTest, HandledMessagesSkipTheDefaults) {
     DestroyWindow(window.hWnd);
 }
 
-TEST_F(WindowTest, RenderTargetIsMadeOnceAndFollowsTheClientSize) {
+TEST_F(WindowTest, RenderTargetIsMadeOnceAndEachFrameCoversTheClientArea) {
     cProbeWindow window;
     ASSERT_TRUE(window.Create(nullptr, 0, 0, 100, 100, WS_POPUP, SW_SHOW));
-    ID2D1HwndRenderTarget* target = window.GetRenderTarget();
+    ID2D1DCRenderTarget* target = window.GetRenderTarget();
     ASSERT_NE(target, nullptr);
     EXPECT_EQ(window.GetRenderTarget(), target);
-    EXPECT_EQ(TargetSize(window).width, 100u);
 
-    // A handled WM_SIZE leaves the target as it was.
-    window.answers[WM_SIZE] = 1;
-    SetWindowPos(window.hWnd, nullptr, 0, 0, 200, 150, SWP_NOMOVE | SWP_NOZORDER);
-    EXPECT_EQ(TargetSize(window).width, 100u);
-    EXPECT_EQ(TargetSize(window).height, 100u);
-
-    window.answers.clear();
     SetWindowPos(window.hWnd, nullptr, 0, 0, 640, 380, SWP_NOMOVE | SWP_NOZORDER);
-    EXPECT_EQ(TargetSize(window).width, 640u);
-    EXPECT_EQ(TargetSize(window).height, 380u);
-    EXPECT_EQ(window.GetRenderTarget(), target);  // resized in place
+    HDC dc = GetDC(window.hWnd);
+    ASSERT_EQ(window.BeginFrame(dc), target);
+    EXPECT_EQ(target->GetPixelSize().width, 640u);
+    EXPECT_EQ(target->GetPixelSize().height, 380u);
+    EXPECT_TRUE(FinishDraw(window));
+    ReleaseDC(window.hWnd, dc);
+    EXPECT_EQ(window.BeginFrame(nullptr), nullptr) << "no frame without a DC";
     DestroyWindow(window.hWnd);
+}
+
+// Every window's frames reach the screen, a child's over its parent's: the
+// controls are child windows drawn over the main window's background.
+TEST_F(WindowTest, FramesOfParentAndChildBothReachTheWindow) {
+    cProbeWindow parent;
+    ASSERT_TRUE(parent.Create(nullptr, 0, 0, 200, 120, WS_POPUP, SW_SHOW));
+    cProbeWindow child;
+    child.pictureId = 1;  // none: the child is black with its marker square
+    ASSERT_TRUE(child.Create(parent.hWnd, 100, 60, 50, 40, WS_CHILD | WS_VISIBLE, SW_SHOW));
+    RedrawWindow(parent.hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    ASSERT_TRUE(parent.lastFrameDrawn);
+    ASSERT_TRUE(child.lastFrameDrawn);
+
+    const COLORREF marker = RGB(0x33, 0xDD, 0xFF);
+    HDC dc = GetDC(parent.hWnd);
+    EXPECT_EQ(GetPixel(dc, 5, 5), marker) << "the parent's own marker";
+    EXPECT_EQ(GetPixel(dc, 105, 65), marker) << "the child's marker, over the parent";
+    EXPECT_EQ(GetPixel(dc, 130, 90), RGB(0, 0, 0)) << "the child's cleared area";
+    EXPECT_NE(GetPixel(dc, 60, 90), RGB(0, 0, 0)) << "the parent's picture around the child";
+    ReleaseDC(parent.hWnd, dc);
+    DestroyWindow(parent.hWnd);
 }
 
 TEST_F(WindowTest, DestroyedWindowLeavesNoHandle) {

@@ -60,10 +60,9 @@ void cButton::LoadPictures() {
 
 void cButton::OnPaint() {
     PAINTSTRUCT paint{};
-    BeginPaint(hWnd, &paint);
-    ID2D1HwndRenderTarget* target = pictures[normal] ? GetRenderTarget() : nullptr;
+    HDC paintDC = BeginPaint(hWnd, &paint);
+    ID2D1DCRenderTarget* target = pictures[normal] ? BeginFrame(paintDC) : nullptr;
     if (target) {
-        target->BeginDraw();
         // A state whose picture is missing shows the normal one.
         int32_t shown = state;
         ID2D1Bitmap* picture = shown >= 0 && shown < kStateCount && pictures[shown] ? pictures[shown].Get()

@@ -41,8 +41,7 @@ LRESULT cProgressBar::OnMessage(HWND, UINT message, WPARAM, LPARAM lParam) {
         return 0;
     case WM_PAINT: {
         PAINTSTRUCT paint{};
-        BeginPaint(hWnd, &paint);
-        OnPaint();
+        OnPaint(BeginPaint(hWnd, &paint));
         EndPaint(hWnd, &paint);
         return 0;
     }
@@ -130,10 +129,9 @@ void cProgressBar::SetSpeed(float newSpeed) {
     Invalidate();
 }
 
-void cProgressBar::OnPaint() {
-    ID2D1HwndRenderTarget* target = GetRenderTarget();
+void cProgressBar::OnPaint(HDC paintDC) {
+    ID2D1DCRenderTarget* target = BeginFrame(paintDC);
     if (!target) return;
-    target->BeginDraw();
     target->Clear(ColourFromRgb(bgColor, 1.0f));
     if (fgBrush) target->FillRectangle(fillRect, fgBrush.Get());
     if (drawRateText && textFormat && textBrush) {
@@ -148,7 +146,7 @@ void cProgressBar::OnPaint() {
 }
 
 void cProgressBar::CreateBrushes() {
-    ID2D1HwndRenderTarget* target = GetRenderTarget();
+    ID2D1DCRenderTarget* target = GetRenderTarget();
     if (!target) return;
     if (FAILED(target->CreateSolidColorBrush(ColourFromRgb(fgColor, 1.0f), fgBrush.ReleaseAndGetAddressOf()))) {
         fgBrush.Reset();

@@ -51,7 +51,7 @@ public:
     void SetRate(int32_t newRate);
     void SetSpeed(float newSpeed);
 
-    void OnPaint();
+    void OnPaint(HDC paintDC);
 
 private:
     void ReleaseDeviceResources() override;

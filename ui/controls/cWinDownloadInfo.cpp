@@ -80,8 +80,7 @@ LRESULT cWinDownloadInfo::OnMessage(HWND, UINT message, WPARAM, LPARAM lParam) {
         return 0;
     case WM_PAINT: {
         PAINTSTRUCT paint{};
-        BeginPaint(hWnd, &paint);
-        OnPaint();
+        OnPaint(BeginPaint(hWnd, &paint));
         EndPaint(hWnd, &paint);
         return 0;
     }
@@ -177,10 +176,9 @@ void cWinDownloadInfo::OnTimer() {
     Invalidate();
 }
 
-void cWinDownloadInfo::OnPaint() {
-    ID2D1HwndRenderTarget* target = GetRenderTarget();
+void cWinDownloadInfo::OnPaint(HDC paintDC) {
+    ID2D1DCRenderTarget* target = BeginFrame(paintDC);
     if (!target) return;
-    target->BeginDraw();
     if (background) {
         target->DrawBitmap(background.Get(), kDestination, 1.0f, D2D1_BITMAP_INTERPOLATION_MODE_NEAREST_NEIGHBOR,
                            kPictureSlice);
@@ -200,7 +198,7 @@ void cWinDownloadInfo::OnPaint() {
 }
 
 void cWinDownloadInfo::CreateDeviceResources() {
-    ID2D1HwndRenderTarget* target = GetRenderTarget();
+    ID2D1DCRenderTarget* target = GetRenderTarget();
     if (!target) return;
     if (FAILED(target->CreateSolidColorBrush(ColourFromRgb(tagColor, tagAlpha), tagBrush.ReleaseAndGetAddressOf()))) {
         tagBrush.Reset();

@@ -48,7 +48,7 @@ public:
 
     // One refresh; the timer's tick.
     void OnTimer();
-    void OnPaint();
+    void OnPaint(HDC paintDC);
 
 protected:
     // Asks for the manifest once: the main window's LoadDownloadInfo.

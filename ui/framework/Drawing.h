@@ -12,7 +12,7 @@
 // A UI description's "alpha" is a percentage: pass alpha / 100.0f.
 D2D1_COLOR_F ColourFromRgb(uint32_t rgb, float alpha);
 
-// Ends the frame that `window` began with BeginDraw on its render target; see
+// Ends the frame that `window` began with BeginFrame; see
 // HandleEndDrawResult. True when the frame was drawn.
 bool FinishDraw(cWindow& window);
 

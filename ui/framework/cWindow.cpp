@@ -101,15 +101,14 @@ void cWindow::Invalidate() {
     if (hWnd) InvalidateRect(hWnd, nullptr, FALSE);
 }
 
-ID2D1HwndRenderTarget* cWindow::GetRenderTarget() {
+ID2D1DCRenderTarget* cWindow::GetRenderTarget() {
     if (renderTarget) return renderTarget.Get();
     if (!hWnd || !D2DFactory) return nullptr;
-    RECT client{};
-    GetClientRect(hWnd, &client);
-    D2D1_SIZE_U pixelSize = D2D1::SizeU(static_cast<UINT32>(client.right), static_cast<UINT32>(client.bottom));
-    if (FAILED(D2DFactory->CreateHwndRenderTarget(D2D1::RenderTargetProperties(),
-                                                  D2D1::HwndRenderTargetProperties(hWnd, pixelSize),
-                                                  renderTarget.ReleaseAndGetAddressOf()))) {
+    // A DC render target needs its pixel format spelled out; window DCs take BGRA,
+    // and the windows are opaque.
+    D2D1_RENDER_TARGET_PROPERTIES properties = D2D1::RenderTargetProperties(
+        D2D1_RENDER_TARGET_TYPE_DEFAULT, D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_IGNORE));
+    if (FAILED(D2DFactory->CreateDCRenderTarget(&properties, renderTarget.ReleaseAndGetAddressOf()))) {
         renderTarget.Reset();
         return nullptr;
     }
@@ -121,12 +120,14 @@ ID2D1HwndRenderTarget* cWindow::GetRenderTarget() {
     return renderTarget.Get();
 }
 
-void cWindow::ResizeRenderTarget() {
-    ID2D1HwndRenderTarget* target = GetRenderTarget();
-    if (!target) return;
+ID2D1DCRenderTarget* cWindow::BeginFrame(HDC paintDC) {
+    ID2D1DCRenderTarget* target = GetRenderTarget();
+    if (!target || !paintDC) return nullptr;
     RECT client{};
     GetClientRect(hWnd, &client);
-    target->Resize(D2D1::SizeU(static_cast<UINT32>(client.right), static_cast<UINT32>(client.bottom)));
+    if (FAILED(target->BindDC(paintDC, &client))) return nullptr;
+    target->BeginDraw();
+    return target;
 }
 
 void cWindow::DiscardRenderTarget() {
@@ -137,7 +138,7 @@ void cWindow::DiscardRenderTarget() {
 }
 
 ComPtr<ID2D1Bitmap> cWindow::LoadPicture(WORD resourceId) {
-    ID2D1HwndRenderTarget* target = GetRenderTarget();
+    ID2D1DCRenderTarget* target = GetRenderTarget();
     if (!target || !WICFactory) return nullptr;
 
     HINSTANCE module = ProgramInstance();
@@ -190,9 +191,6 @@ LRESULT CALLBACK cWindow::WndProc(HWND window, UINT message, WPARAM wParam, LPAR
     if (result != 0) return result;
 
     switch (message) {
-    case WM_SIZE:
-        object->ResizeRenderTarget();
-        break;
     case WM_CLOSE:
         object->OnClose();
         return 0;

@@ -4,6 +4,13 @@
 // the native window. A window also gets its Direct2D render target, pictures
 // decoded from the program's resources and DirectWrite text formats from here.
 //
+// The render target is a DC render target: each frame is bound to the paint DC and
+// ends with a GDI copy into the window. Window render targets of child windows are
+// shown by Windows' compositor, but Wine never brings them to the screen (and a
+// parent's window target covers its children there); a frame that ends in the
+// window's own DC is shown everywhere, clipped like any other painting. Binding
+// takes the client area's size at every frame, so a resize needs nothing more.
+//
 // The drawing factories are shared by the process: DirectWrite's from static
 // initialisation to exit, Direct2D's and WIC's (and COM on the main thread) from
 // the construction of the first window object to the destruction of the last.
@@ -31,7 +38,7 @@ public:
     int32_t y;
     int32_t width;
     int32_t height;
-    ComPtr<ID2D1HwndRenderTarget> renderTarget;  // made on first use
+    ComPtr<ID2D1DCRenderTarget> renderTarget;    // made on first use
     int32_t lostFramesInARow;                     // frames ended by a lost target since the last good one
 
     static int32_t windowCount;                   // live window objects
@@ -55,10 +62,13 @@ public:
     // Repaints the whole client area without erasing; nothing without a window.
     void Invalidate();
     // The window's render target, made on first use; null while there is no
-    // native window or the target cannot be made.
-    ID2D1HwndRenderTarget* GetRenderTarget();
-    // Gives the render target the client area's pixel size.
-    void ResizeRenderTarget();
+    // native window or the target cannot be made. Bitmaps and brushes can be made
+    // on it at any time; drawing goes through BeginFrame.
+    ID2D1DCRenderTarget* GetRenderTarget();
+    // Binds the render target to `paintDC` (from BeginPaint) over the whole client
+    // area and begins a frame, which FinishDraw ends. Null, with no frame begun, when
+    // there is no target or it cannot be bound.
+    ID2D1DCRenderTarget* BeginFrame(HDC paintDC);
     // Decodes the RCDATA picture `resourceId` into a bitmap of this window's render
     // target. Null when the resource is missing or cannot be decoded, or when the
     // window has no render target yet.

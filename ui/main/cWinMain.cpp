@@ -107,9 +107,8 @@ void cWinMain::OnProgressTimer() {
 
 void cWinMain::OnPaint() {
     PAINTSTRUCT paint{};
-    BeginPaint(hWnd, &paint);
-    if (ID2D1HwndRenderTarget* target = GetRenderTarget()) {
-        target->BeginDraw();
+    HDC paintDC = BeginPaint(hWnd, &paint);
+    if (ID2D1DCRenderTarget* target = BeginFrame(paintDC)) {
         if (background) {
             D2D1_RECT_F whole = D2D1::RectF(0, 0, static_cast<float>(width), static_cast<float>(height));
             target->DrawBitmap(background.Get(), whole, 0.99f, D2D1_BITMAP_INTERPOLATION_MODE_NEAREST_NEIGHBOR,
@@ -146,7 +145,7 @@ void cWinMain::RecreateDeviceResources() {
 }
 
 void cWinMain::CreateFolderTextBrush() {
-    ID2D1HwndRenderTarget* target = GetRenderTarget();
+    ID2D1DCRenderTarget* target = GetRenderTarget();
     if (!target || FAILED(target->CreateSolidColorBrush(folderTextColour, folderTextBrush.ReleaseAndGetAddressOf()))) {
         folderTextBrush.Reset();
     }
