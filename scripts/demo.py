@@ -71,7 +71,9 @@ def main():
 
     demo = os.path.join(ROOT, "build", "demo")
     client = os.path.join(demo, "client")
-    download = os.path.join(demo, "download")
+    # Where a Windows user would put it: C:\Games\ZENTAV\ in the Wine prefix's drive C.
+    download = os.path.join(os.environ["WINEPREFIX"], "drive_c", "Games", "ZENTAV")
+    download_windows = "C:\\Games\\ZENTAV\\"
     shots = os.path.join(demo, "screenshots")
     os.makedirs(shots, exist_ok=True)
 
@@ -94,10 +96,10 @@ def main():
         work = os.path.join(session.temp_dir, "PluvoLauncher_Live", "VM_cn_cbt")
         os.makedirs(work, exist_ok=True)
         with open(os.path.join(work, "version.txt"), "wb") as f:
-            f.write((VERSION + "\n" + driver.to_windows_path(download) + "\\").encode())
+            f.write((VERSION + "\n" + download_windows).encode())
         session.start()
         window = session.wait_window(TITLE, timeout=60)
-        log("downloader window shown; download folder %s" % download)
+        log("downloader window shown; download folder %s (%s)" % (download_windows, download))
 
         if args.interactive:
             log("the downloader is yours now: press start, wait, then launch (or close it)")

@@ -12,6 +12,17 @@ const char kDefaultDownloadFolder[] = "c:\\MOXI\\download\\VM_cn_cbt\\";
 const float kFolderTextWidth = 173.0f;
 const float kFolderTextHeight = 19.0f;
 
+// A path longer than its box stays on its one line: the middle gives way to an
+// ellipsis and the last two folder levels stay readable.
+void KeepOnOneLine(IDWriteTextFormat* format) {
+    if (!format || !cWindow::DWriteFactory) return;
+    format->SetWordWrapping(DWRITE_WORD_WRAPPING_NO_WRAP);
+    ComPtr<IDWriteInlineObject> ellipsis;
+    if (FAILED(cWindow::DWriteFactory->CreateEllipsisTrimmingSign(format, ellipsis.GetAddressOf()))) return;
+    DWRITE_TRIMMING trimming{DWRITE_TRIMMING_GRANULARITY_CHARACTER, L'\\', 3};
+    format->SetTrimming(&trimming, ellipsis.Get());
+}
+
 }  // namespace
 
 bool cWinMain::LoadLayout() {
@@ -41,6 +52,7 @@ bool cWinMain::LoadLayout() {
     cJson::Node* color = alpha ? value->GetNode("color") : nullptr;
     if (color) {
         folderTextFormat = MakeTextFormat(name->GetWString(), static_cast<float>(size->GetInt()));
+        KeepOnOneLine(folderTextFormat.Get());
         folderTextColour =
             ColourFromRgb(static_cast<uint32_t>(color->GetHex()), static_cast<float>(alpha->GetInt()) / 100.0f);
         CreateFolderTextBrush();
