@@ -474,22 +474,25 @@ class Session:
 
     name       names the folder of artifacts (screenshots, Wine's output):
                <build dir>/e2e-artifacts/<name>/
+    work_dir   an existing folder to run in instead of a fresh one; it is kept
+               at the end, so that a later session given the same folder finds
+               what this one left (the program's working folder under temp/)
     Attributes after start(): pid (the Windows process id), temp_dir (the Linux
     path given to the program as TMP and TEMP), work_dir (its parent, removed at
-    the end unless keep_work_dir)."""
+    the end unless keep_work_dir or given by the caller)."""
 
-    def __init__(self, name, keep_work_dir=False):
+    def __init__(self, name, keep_work_dir=False, work_dir=None):
         self.name = name
-        self.keep_work_dir = keep_work_dir
+        self.keep_work_dir = keep_work_dir or work_dir is not None
         self.env = ENVIRONMENT.get()
         if not os.path.exists(wintool_path()):
             raise DriverError("no wintool at %s (not built?)" % wintool_path())
         DESKTOP_HOLD.ensure()
         self.artifacts_dir = os.path.join(build_dir(), "e2e-artifacts", name)
         os.makedirs(self.artifacts_dir, exist_ok=True)
-        self.work_dir = tempfile.mkdtemp(prefix="zentav-e2e-%s-" % name)
+        self.work_dir = work_dir or tempfile.mkdtemp(prefix="zentav-e2e-%s-" % name)
         self.temp_dir = os.path.join(self.work_dir, "temp")
-        os.makedirs(self.temp_dir)
+        os.makedirs(self.temp_dir, exist_ok=True)
         self.pid = None
         self._runner = None
         self._runner_output = None
@@ -750,7 +753,7 @@ class Session:
 
     @staticmethod
     def type_text(text):
-        xdotool("type", "--delay", 50, text)
+        xdotool("type", "--delay", 50, "--", text)  # "--": a text may begin with "-"
 
     # -- screenshots -------------------------------------------------------
 
