@@ -18,13 +18,14 @@ import tempfile
 import time
 
 CONFIG = """
-worker_processes 2;
+worker_processes {workers};
 daemon off;
 pid {work}/nginx.pid;
 error_log {work}/error.log warn;
 events {{ worker_connections 256; }}
 http {{
-    access_log {work}/access.log;
+    {log_format}
+    access_log {work}/access.log{log_name};
     client_body_temp_path {work}/body;
     proxy_temp_path {work}/proxy;
     fastcgi_temp_path {work}/fastcgi;
@@ -40,6 +41,7 @@ http {{
         location {location} {{
             alias {root}/;
         }}
+{extra_locations}
     }}
 }}
 """
@@ -59,18 +61,37 @@ def nginx_binary():
 
 
 class NginxServer:
-    def __init__(self, root, port=0, location="/"):
+    """nginx serving `root` under `location`.
+
+    log_format: an nginx log_format body for the access log (default: nginx's own).
+    extra_locations: further location blocks for the server, with {root} standing
+    for the served folder. work: the folder for configuration and logs, kept after
+    stop (default: a temporary folder, removed at stop).
+    """
+
+    def __init__(self, root, port=0, location="/", log_format=None, extra_locations="", work=None, workers=2):
         self.root = os.path.abspath(root)
         self.port = port or free_port()
         self.location = location
-        self.work = None
+        self.log_format = log_format
+        self.extra_locations = extra_locations
+        self.workers = workers
+        self.keep_work = work is not None
+        self.work = work
         self.process = None
 
     def start(self):
-        self.work = tempfile.mkdtemp(prefix="zentav-nginx-")
+        if self.keep_work:
+            os.makedirs(self.work, exist_ok=True)
+        else:
+            self.work = tempfile.mkdtemp(prefix="zentav-nginx-")
         config = os.path.join(self.work, "nginx.conf")
         with open(config, "w") as f:
-            f.write(CONFIG.format(work=self.work, port=self.port, location=self.location, root=self.root))
+            f.write(CONFIG.format(
+                work=self.work, port=self.port, location=self.location, root=self.root, workers=self.workers,
+                log_format="log_format custom '%s';" % self.log_format if self.log_format else "",
+                log_name=" custom" if self.log_format else "",
+                extra_locations=self.extra_locations.replace("{root}", self.root)))
         self.process = subprocess.Popen([nginx_binary(), "-c", config, "-p", self.work],
                                         stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
         deadline = time.time() + 10
@@ -96,7 +117,7 @@ class NginxServer:
         if self.process and self.process.stderr:
             self.process.stderr.close()
         self.process = None
-        if self.work:
+        if self.work and not self.keep_work:
             shutil.rmtree(self.work, ignore_errors=True)
             self.work = None
 

@@ -41,20 +41,24 @@ int OpenAt(const std::vector<LoggedRequest>& requests, const LoggedRequest& at) 
     return open;
 }
 
-Client EqualFiles(const std::string& folder, int count, int64_t size, uint64_t seed) {
+// `count` files; each is `growth` bytes longer than the one before it.
+Client GrowingFiles(const std::string& folder, int count, int64_t size, uint64_t seed, int64_t growth = 0) {
     Client client{folder, {}, seed};
     for (int i = 0; i < count; ++i) {
         char name[32];
         snprintf(name, sizeof name, "file%02d.bin", i);
-        client.entries.push_back({name, size});
+        client.entries.push_back({name, size + i * growth});
     }
     return client;
 }
 
 TEST(ManagerTest, FilesStartInManifestOrderAtMostFourAtOnce) {
     REQUIRE_SERVERS();
-    // About a second each at nginx's paced 1 MiB/s: four are always busy.
-    const Client client = EqualFiles("rate-1m/order/", 10, 1572864, 3000);
+    // One to three seconds each at nginx's paced 1 MiB/s: four are always busy. Each
+    // file takes a quarter of a second longer than the one before, so slots free up
+    // well apart and a thread scheduled late on a busy machine cannot swap the order
+    // in which later files reach the server.
+    const Client client = GrowingFiles("rate-1m/order/", 10, 1048576, 3000, 262144);
     ASSERT_TRUE(client.Publish());
     size_t logOffset = NginxLogSize();
     TestRecord record;
@@ -91,7 +95,7 @@ protected:
 TEST(ManagerTest, WithOneSlotFilesAreFetchedStrictlyOneAfterTheOther) {
     REQUIRE_SERVERS();
     // About a second each at nginx's paced 1 MiB/s.
-    const Client client = EqualFiles("rate-1m/one-slot/", 3, 1572864, 3100);
+    const Client client = GrowingFiles("rate-1m/one-slot/", 3, 1572864, 3100);
     ASSERT_TRUE(client.Publish());
     size_t logOffset = NginxLogSize();
     TestRecord record;
@@ -112,7 +116,7 @@ TEST(ManagerTest, WithOneSlotFilesAreFetchedStrictlyOneAfterTheOther) {
 
 TEST(ManagerTest, ManifestWithoutFilesCompletesAtOnceWithoutARequest) {
     REQUIRE_SERVERS();
-    const Client client = EqualFiles("none/", 1, 1000, 3200);
+    const Client client = GrowingFiles("none/", 1, 1000, 3200);
     ASSERT_TRUE(client.Publish());
     size_t logOffset = NginxLogSize();
     TestRecord record;
@@ -129,7 +133,7 @@ TEST(ManagerTest, ManifestWithoutFilesCompletesAtOnceWithoutARequest) {
 
 TEST(ManagerTest, EntriesBeyondTotalCountAreIgnored) {
     REQUIRE_SERVERS();
-    const Client client = EqualFiles("beyond/", 4, 5000, 3300);
+    const Client client = GrowingFiles("beyond/", 4, 5000, 3300);
     ASSERT_TRUE(client.Publish());
     TestRecord record;
     std::string manifest = ManifestText(NginxUrl(client.folder), client.entries);

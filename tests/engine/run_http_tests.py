@@ -14,8 +14,6 @@ See README.md beside this file.
 """
 import os
 import shutil
-import signal
-import socket
 import subprocess
 import sys
 import tempfile
@@ -26,91 +24,31 @@ SOURCE_DIR = os.environ.get("ZENTAV_SOURCE_DIR") or os.path.dirname(os.path.dirn
 BUILD_DIR = os.environ.get("ZENTAV_BUILD_DIR") or os.path.join(SOURCE_DIR, "build", "x86_64")
 sys.path.insert(0, os.path.join(SOURCE_DIR, "tests", "server"))
 
-NGINX_CONFIG = """
-worker_processes 1;
-daemon off;
-pid {work}/nginx.pid;
-error_log {work}/error.log warn;
-events {{ worker_connections 64; }}
-http {{
-    log_format engine '$msec $request_time "$request" $status "$http_range" "$http_user_agent" $body_bytes_sent';
-    access_log {work}/access.log engine;
-    client_body_temp_path {work}/body;
-    proxy_temp_path {work}/proxy;
-    fastcgi_temp_path {work}/fastcgi;
-    uwsgi_temp_path {work}/uwsgi;
-    scgi_temp_path {work}/scgi;
-    types {{ }}
-    default_type application/octet-stream;
-    sendfile on;
-    server {{
-        listen 127.0.0.1:{port};
-        root {root};
-        # Files under /rate-4m/ and /rate-1m/ arrive at that many bytes per second
-        # and connection (after the first second's worth, which nginx sends at once),
-        # so that a test can stop a run in the middle of a file or see files overlap.
-        # (It also keeps Wine's WinINet from reading the whole rest of a body when a
-        # request is closed early, which it does for as long as data keeps arriving.)
-        location /rate-4m/ {{
+sys.path.insert(0, os.path.join(SOURCE_DIR, "scripts"))
+from nginx_server import NginxServer  # noqa: E402
+
+# Each request's time, duration, Range header and agent string, for the tests to read.
+NGINX_LOG_FORMAT = '$msec $request_time "$request" $status "$http_range" "$http_user_agent" $body_bytes_sent'
+# Files under /rate-4m/ and /rate-1m/ arrive at that many bytes per second and
+# connection (after the first second's worth, which nginx sends at once), so that a
+# test can stop a run in the middle of a file or see files overlap. (It also keeps
+# Wine's WinINet from reading the whole rest of a body when a request is closed
+# early, which it does for as long as data keeps arriving.)
+NGINX_PACED_LOCATIONS = """
+        location /rate-4m/ {
+            alias {root}/rate-4m/;
             limit_rate 4m;
-        }}
-        location /rate-1m/ {{
+        }
+        location /rate-1m/ {
+            alias {root}/rate-1m/;
             limit_rate 1m;
-        }}
-    }}
-}}
+        }
 """
 
 
 def windows_path(path):
     """The name Wine gives a Linux path: drive Z: is the Linux root."""
     return "Z:" + os.path.abspath(path).replace("/", "\\")
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
-def wait_for_port(port, process, what):
-    deadline = time.monotonic() + 10
-    while time.monotonic() < deadline:
-        if process is not None and process.poll() is not None:
-            raise RuntimeError("%s ended before it listened" % what)
-        try:
-            with socket.create_connection(("127.0.0.1", port), timeout=0.5):
-                return
-        except OSError:
-            time.sleep(0.05)
-    raise RuntimeError("%s did not listen on 127.0.0.1:%d within 10 s" % (what, port))
-
-
-class Nginx:
-    def __init__(self, root, work):
-        self.root, self.work, self.port, self.process = root, work, free_port(), None
-
-    def start(self):
-        os.makedirs(self.work, exist_ok=True)
-        config = os.path.join(self.work, "nginx.conf")
-        with open(config, "w") as f:
-            f.write(NGINX_CONFIG.format(work=self.work, port=self.port, root=self.root))
-        binary = "/usr/sbin/nginx" if os.path.exists("/usr/sbin/nginx") else shutil.which("nginx")
-        if not binary:
-            raise RuntimeError("nginx is not installed (scripts/setup-machine installs it)")
-        self.process = subprocess.Popen([binary, "-c", config, "-p", self.work],
-                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        wait_for_port(self.port, self.process, "nginx")
-        return self
-
-    def stop(self):
-        if self.process and self.process.poll() is None:
-            self.process.send_signal(signal.SIGQUIT)
-            try:
-                self.process.wait(timeout=10)
-            except subprocess.TimeoutExpired:
-                self.process.kill()
-                self.process.wait()
 
 
 def start_display(env):
@@ -150,7 +88,8 @@ def main():
         content = ContentServer(root, log=os.path.join(temp, "content-server.log"))
         content.start()
         servers.append(content)
-        nginx = Nginx(root, os.path.join(temp, "nginx")).start()
+        nginx = NginxServer(root, log_format=NGINX_LOG_FORMAT, extra_locations=NGINX_PACED_LOCATIONS,
+                            work=os.path.join(temp, "nginx"), workers=1).start()
         servers.append(nginx)
         display = start_display(env)
         env.update({
