@@ -511,3 +511,81 @@ TEST_F(FolderDialogTest, InitialisationFindsTheTitleAndShowsThePreselection) {
 }
 
 }  // namespace
+
+namespace {
+
+// The manifest of a client of one file, game.exe, which the server answers with this
+// very text: its size is the text's own length.
+std::string SelfServingManifest(const std::string& baseUrl) {
+    size_t size = 0;
+    std::string text;
+    for (int round = 0; round < 4; ++round) {
+        std::string total = std::to_string(size);
+        text = "{\r\n  \"Version\": 1,\r\n  \"TotalCount\": 1,\r\n  \"TotalSize\": " + total + ",\r\n  \"URL\": \"" +
+               baseUrl + "\",\r\n  \"FileList\": [\r\n    { \"Name\": \"game.exe\", \"Size\": " + total +
+               " }\r\n  ]\r\n}\r\n";
+        if (text.size() == size) break;
+        size = text.size();
+    }
+    return text;
+}
+
+void Click(cButton& button) {
+    SendMessageA(button.hWnd, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
+    SendMessageA(button.hWnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    SendMessageA(button.hWnd, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+}
+
+// The whole road in one window of the built-in description: the first tick loads
+// the manifest, start (clicked) sets the buttons, resets the bar and registers a new
+// run, the run's end leaves only launch and cancel, and a second start drops the bar
+// to 0.00% before it climbs back to 100.00% from the file on disk.
+TEST_F(ManifestTest, StartToCompletionAndStartAgain) {
+    std::string downloadFolder = temp.Path() + "download\\";
+    ASSERT_TRUE(CreateDirectoryA(downloadFolder.c_str(), nullptr));
+    snprintf(app.downloadFolder, sizeof app.downloadFolder, "%s", downloadFolder.c_str());
+    MultiByteToWideChar(CP_ACP, 0, app.downloadFolder, -1, app.downloadFolderWide, 260);
+    server.body = SelfServingManifest(server.BaseUrl());
+    const int64_t size = static_cast<int64_t>(server.body.size());
+    ASSERT_TRUE(description.LoadFromResource());
+
+    cWinMain window(description);
+    app.mainWindow = &window;
+    ASSERT_TRUE(window.Create(nullptr, 10, 10, 100, 100, WS_POPUP, SW_SHOW));
+    ASSERT_TRUE(window.btnStart.hWnd);
+    ASSERT_TRUE(PumpUntil([&] { return window.totalSize != 0; }, 10000)) << "the manifest was not loaded";
+    EXPECT_EQ(window.totalSize, size);
+    EXPECT_EQ(Local("file.json"), server.body);
+    EXPECT_EQ(window.btnLaunch.state, cButton::disable);
+    EXPECT_EQ(window.btnPause.state, cButton::disable);
+
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run == 0 ? "first start" : "start again");
+        if (run == 1) window.btnStart.SetState(cButton::normal);  // as pause would leave it
+        Click(window.btnStart);
+        cMgrDownloader* manager = app.manager;
+        ASSERT_TRUE(manager) << "no run registered";
+        EXPECT_EQ(window.btnStart.state, cButton::disable);
+        EXPECT_EQ(window.btnFolder.state, cButton::disable);
+        EXPECT_EQ(window.btnPause.state, cButton::normal);
+        EXPECT_EQ(window.progressBar.rate, 0);
+        EXPECT_EQ(Narrow(window.progressBar.rateText), "0.00%");
+
+        ASSERT_TRUE(PumpUntil([&] { return manager->finished != 0; }, 20000)) << "the run did not end";
+        // The panel's tick that sees the end, and nothing after it.
+        ASSERT_TRUE(PumpUntil([&] { return window.progressBar.rate == 10000; }, 3000));
+        EXPECT_EQ(Narrow(window.progressBar.rateText), "100.00%");
+        EXPECT_EQ(window.btnPause.state, cButton::disable);
+        EXPECT_EQ(window.btnLaunch.state, cButton::normal);
+        EXPECT_EQ(window.btnStart.state, cButton::disable);
+        EXPECT_STREQ(app.launchTarget, "game.exe");
+        EXPECT_EQ(ReadFile(downloadFolder + "game.exe"), server.body);
+    }
+    app.StopManager();
+    app.mainWindow = nullptr;
+    DestroyWindow(window.hWnd);
+    MSG quit;
+    PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);  // the window's own end of the loop
+}
+
+}  // namespace
