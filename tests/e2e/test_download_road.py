@@ -222,6 +222,13 @@ class ContentServerAtBase:
                                   "then": "continue", "times": count}])
         return True
 
+    def pace(self, bytes_per_second):
+        """Every reply's body from now on goes out at this rate."""
+        self.control.set_faults([{"path": "*", "fault": "slow", "bytes_per_sec": bytes_per_second}])
+
+    def serve_normally(self):
+        self.control.reset()
+
 
 # ---------------------------------------------------------------------------
 # Reading the main window from a screenshot
@@ -382,9 +389,9 @@ class RoadTestCase(unittest.TestCase):
         session.click(window.x + left + BUTTON_SIZE[0] // 2, window.y + top + BUTTON_SIZE[1] // 2)
         session.mouse_move(*AWAY)
 
-    def quit_with_confirmation(self, session, window):
+    def quit_with_confirmation(self, session, window, answers=("Cancel", "OK")):
         """The quit button asks first: Cancel keeps the program, OK ends it with 1."""
-        for answer in ("Cancel", "OK"):
+        for answer in answers:
             self.press(session, window, "cancel")
             box = session.wait_box(CAPTION)
             self.assertEqual((box.text, box.owner, set(box.buttons)), (QUESTION, window.hwnd, {1, 2}))
@@ -547,7 +554,7 @@ class FolderAndSpaceTest(RoadTestCase):
     @classmethod
     def setUpClass(cls):
         cls.served = content()
-        cls.server = NginxAtBase(cls.served)
+        cls.server = ContentServerAtBase(cls.served)
         cls.server.start()
 
     @classmethod
@@ -582,11 +589,11 @@ class FolderAndSpaceTest(RoadTestCase):
 
     def test_folder_choice_persists_across_runs(self):
         served = self.served
-        work = tempfile.mkdtemp(prefix="zentav-e2e-folder-")
-        self.addCleanup(shutil.rmtree, work, ignore_errors=True)
-        first = os.path.join(work, "first")
-        chosen = os.path.join(work, "chosen")
-        os.makedirs(chosen)
+        # Short names that differ early: the window shows the path's beginning
+        # when it is longer than its place.
+        work, first, chosen = (tempfile.mkdtemp(prefix="zr-%s-" % name) for name in ("run", "first", "chosen"))
+        for folder in (work, first, chosen):
+            self.addCleanup(shutil.rmtree, folder, ignore_errors=True)
         write_version_file(work, first)
 
         with Session("road-folder-choice", work_dir=work) as session:
@@ -612,12 +619,25 @@ class FolderAndSpaceTest(RoadTestCase):
         with Session("road-folder-second-run", work_dir=work) as session:
             window, ready = self.open_program(session)
             self.assertEqual(ready.folder_text(), after.folder_text(), "the second run shows another folder")
+            # A run of some ten seconds, so that the quit finds it under way.
+            self.server.pace(64 << 10)
+            self.addCleanup(self.server.serve_normally)
             self.press(session, window, "start")
-            self.wait_screen(session, window, lambda s: s.buttons() == ENDED, "the end of the run", "ended",
-                             timeout=RUN_TIMEOUT)
-            self.assert_files_identical(served, chosen)
-            self.assertFalse(os.path.exists(os.path.join(first, "bin")), "files went to the former folder")
-            self.quit_with_confirmation(session, window)
+            driver.wait_until(lambda: len(sizes_on_disk(chosen, served.files)) >= 10, RUN_TIMEOUT,
+                              "files in the chosen folder")
+            self.assertEqual(os.listdir(first), [], "files went to the former folder")
+
+            # Quit in the middle of the run: the run ends with the program.
+            self.quit_with_confirmation(session, window, answers=("OK",))
+            on_disk = sizes_on_disk(chosen, served.files)
+            self.assertLess(len(on_disk), len(served.files), "the run was over before the quit")
+            time.sleep(1.0)
+            self.assertEqual(sizes_on_disk(chosen, served.files), on_disk, "files grew after the program ended")
+            whole = [name for name, size in served.files if on_disk.get(name) == size]
+            self.assertGreaterEqual(len(whole), 10)
+            for name in whole:
+                self.assertTrue(filecmp.cmp(os.path.join(served.client, name), os.path.join(chosen, name),
+                                            shallow=False), name)
 
     def test_start_refused_without_enough_space(self):
         served = self.served
