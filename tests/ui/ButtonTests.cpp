@@ -21,11 +21,16 @@ namespace {
 class cCountingButton final : public cButton {
 public:
     int executions = 0;
+    int hovers = 0;
     int32_t stateSetByAction = -1;
     cCountingButton() : cButton(cBtnStart::kFirstPictureId) {}
     void OnExecute() override {
         ++executions;
         if (stateSetByAction >= 0) SetState(stateSetByAction);
+    }
+    void OnMouseHover() override {
+        ++hovers;
+        cButton::OnMouseHover();
     }
 };
 
@@ -233,6 +238,25 @@ TEST_F(ButtonTest, MoveAsksForHoverAfter3333MsAndForTheLeaveNotice) {
     SetCursorPos(bounds.right + 200, bounds.bottom + 200);
     EXPECT_TRUE(PumpUntil([&] { return button.state == cButton::normal; }, 5000))
         << "no leave notice; state " << StateName(button.state);
+}
+
+// A press held still on the button: the system's hover notice, asked for with the
+// move, returns it to over, and the release then runs nothing.
+TEST_F(ButtonTest, HeldPressReturnsToOverWithTheHoverNotice) {
+    RECT bounds{};
+    GetWindowRect(button.hWnd, &bounds);
+    SetCursorPos(bounds.left + 30, bounds.top + 15);
+    PumpFor(200);  // the system's own move to the new position, before the press
+    Prepare(cButton::normal);
+    button.hovers = 0;
+    SendMessageA(button.hWnd, WM_MOUSEMOVE, 0, MAKELPARAM(30, 15));
+    SendMessageA(button.hWnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(30, 15));
+    ASSERT_EQ(button.state, cButton::down);
+    EXPECT_TRUE(PumpUntil([&] { return button.hovers > 0; }, 10000)) << "no hover notice";
+    EXPECT_EQ(button.state, cButton::over);
+    SendMessageA(button.hWnd, WM_LBUTTONUP, 0, MAKELPARAM(30, 15));
+    EXPECT_EQ(button.executions, 0);
+    EXPECT_EQ(button.state, cButton::over);
 }
 
 // Press, move off and release outside: no action, over until the leave notice.
