@@ -5,10 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "engine/cMgrDownloader.h"
 #include "json/cJson.h"
@@ -520,6 +522,60 @@ TEST_F(PanelTest, LongLabelsAreCutToTheirSlot) {
     EXPECT_EQ(Narrow(panel.tagTexts[1]), " :");
     EXPECT_EQ(Narrow(panel.tagTexts[2]), "Exactly13Char :");
     EXPECT_EQ(Narrow(panel.tagTexts[3]), "S :");
+}
+
+}  // namespace
+
+namespace {
+
+// The widest texts of the times, of sizes up to five digits of MiB and of the larger
+// units stay left of the next label: what is drawn changes no pixel from the next
+// label's left edge on. (Six digits of MiB, "999999.9 MBytes", still fit the text
+// slot but reach about 4 pixels into "Total Size" with the built-in font.)
+TEST_F(PanelTest, WidestValuesStayClearOfTheNextLabel) {
+    ASSERT_TRUE(panel.CreateFromLayout(description, parent.hWnd, bar));
+    KillTimer(panel.hWnd, cWinDownloadInfo::kTimerId);  // the texts are set here only
+    auto capture = [&] {
+        panel.Invalidate();
+        PaintNow(panel.hWnd);
+        GdiFlush();
+        std::vector<COLORREF> pixels;
+        HDC dc = GetDC(panel.hWnd);
+        for (int py = 0; py < 20; ++py) {
+            for (int px = 0; px < 590; ++px) pixels.push_back(GetPixel(dc, px, py));
+        }
+        ReleaseDC(panel.hWnd, dc);
+        return pixels;
+    };
+    struct Case {
+        int item;
+        const wchar_t* text;
+        int nextLabel;
+    } cases[] = {
+        {cWinDownloadInfo::kRemainingTime, L"99:59:59", 120},
+        {cWinDownloadInfo::kElapsedTime, L"99:59:59", 290},
+        {cWinDownloadInfo::kReceivedSize, L"99999.9 MBytes", 445},
+        {cWinDownloadInfo::kReceivedSize, L"976.6 GBytes", 445},
+        {cWinDownloadInfo::kReceivedSize, L"8192.0 PBytes", 445},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(Narrow(c.text));
+        for (auto& value : panel.valueTexts) value[0] = L'\0';
+        std::vector<COLORREF> empty = capture();
+        wcscpy(panel.valueTexts[c.item], c.text);
+        std::vector<COLORREF> shown = capture();
+        int first = 590;
+        int last = -1;
+        for (size_t i = 0; i < empty.size(); ++i) {
+            if (empty[i] == shown[i]) continue;
+            int px = static_cast<int>(i % 590);
+            first = std::min(first, px);
+            last = std::max(last, px);
+        }
+        ASSERT_GE(last, 0) << "the value was not drawn";
+        EXPECT_GE(first, static_cast<int>(panel.valueRects[c.item].left) - 1) << "drawn left of its place";
+        EXPECT_LT(last, c.nextLabel) << "runs into the next label";
+    }
 }
 
 }  // namespace
