@@ -589,3 +589,47 @@ TEST_F(ManifestTest, StartToCompletionAndStartAgain) {
 }
 
 }  // namespace
+
+namespace {
+
+// The main window's last update (WM_TIMER from the run's end): the bar gets the
+// run's speed and rate while the run is on and has a total; otherwise nothing.
+TEST_F(ControlTest, LastUpdateOfTheBarAtTheRunsEnd) {
+    cJson description;
+    cWinMain window(description);
+    window.progressBar.barWidth = 586;
+    window.progressBar.drawRateText = true;
+    cMgrDownloader manager;
+    app.manager = &manager;
+    struct Case {
+        const char* what;
+        int running, finished;
+        int64_t total;
+        int32_t rate;
+        const char* speed;
+    } cases[] = {
+        {"running", 1, 0, 10000, 2500, "0.002 MiB/Sec"},
+        {"already finished", 1, 1, 10000, -1, "?"},
+        {"stopped", 0, 0, 10000, -1, "?"},
+        {"no total", 1, 0, 0, -1, "?"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        window.progressBar.rate = -1;
+        window.progressBar.speed = -1.0f;
+        wcscpy(window.progressBar.speedText, L"?");
+        manager.running = c.running;
+        manager.finished = c.finished;
+        manager.totalSize = c.total;
+        manager.receivedSize = 2500;
+        manager.transferredSize = 4000;
+        manager.startTick = GetTickCount() - 2100;
+        window.OnProgressTimer();
+        EXPECT_EQ(window.progressBar.rate, c.rate);
+        EXPECT_EQ(Narrow(window.progressBar.speedText), c.speed);
+    }
+    manager.running = 0;
+    app.manager = nullptr;
+}
+
+}  // namespace
