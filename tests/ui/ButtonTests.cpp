@@ -224,6 +224,7 @@ TEST_F(ButtonTest, MoveAsksForHoverAfter3333MsAndForTheLeaveNotice) {
     RECT bounds{};
     GetWindowRect(button.hWnd, &bounds);
     SetCursorPos(bounds.left + 30, bounds.top + 15);
+    ASSERT_EQ(WindowFromPoint(POINT{bounds.left + 30, bounds.top + 15}), button.hWnd) << "the button is covered";
     Prepare(cButton::normal);
     SendMessageA(button.hWnd, WM_MOUSEMOVE, 0, MAKELPARAM(30, 15));
     TRACKMOUSEEVENT query{};
@@ -246,6 +247,7 @@ TEST_F(ButtonTest, HeldPressReturnsToOverWithTheHoverNotice) {
     RECT bounds{};
     GetWindowRect(button.hWnd, &bounds);
     SetCursorPos(bounds.left + 30, bounds.top + 15);
+    ASSERT_EQ(WindowFromPoint(POINT{bounds.left + 30, bounds.top + 15}), button.hWnd) << "the button is covered";
     PumpFor(200);  // the system's own move to the new position, before the press
     Prepare(cButton::normal);
     button.hovers = 0;
@@ -264,6 +266,7 @@ TEST_F(ButtonTest, ReleaseOutsideAfterMovingOffRunsNothing) {
     RECT bounds{};
     GetWindowRect(button.hWnd, &bounds);
     SetCursorPos(bounds.left + 30, bounds.top + 15);
+    ASSERT_EQ(WindowFromPoint(POINT{bounds.left + 30, bounds.top + 15}), button.hWnd) << "the button is covered";
     Prepare(cButton::normal);
     SendMessageA(button.hWnd, WM_MOUSEMOVE, 0, MAKELPARAM(30, 15));
     SendMessageA(button.hWnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(30, 15));
