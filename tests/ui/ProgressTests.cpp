@@ -57,7 +57,9 @@ TEST(ValueTextTest, SizesSwitchUnitBeforeTheyOverflowTheirSlot) {
         {1572864000, "1500.0 MBytes"},
         {5368709120, "5120.0 MBytes"},
         {MiB / 10, "0.1 MBytes"},
-        {999999 * MiB + MiB / 2, "999999.5 MBytes"},
+        {99999 * MiB, "99999.0 MBytes"},
+        {99999 * MiB + MiB * 96 / 100, "97.7 GBytes"},  // would print as 100000.0 MBytes
+        {999999 * MiB + MiB / 2, "976.6 GBytes"},
         {1000000 * MiB, "976.6 GBytes"},
         {1000000LL * 1024 * MiB, "976.6 TBytes"},
         {1000000LL * 1024 * 1024 * MiB, "976.6 PBytes"},
@@ -528,10 +530,10 @@ TEST_F(PanelTest, LongLabelsAreCutToTheirSlot) {
 
 namespace {
 
-// The widest texts of the times, of sizes up to five digits of MiB and of the larger
-// units stay left of the next label: what is drawn changes no pixel from the next
-// label's left edge on. (Six digits of MiB, "999999.9 MBytes", still fit the text
-// slot but reach about 4 pixels into "Total Size" with the built-in font.)
+// The widest texts of the times, of sizes (five digits of MiB at most, then the larger
+// units) stay left of the next label: what is drawn changes no pixel from the next
+// label's left edge on. (Six digits of MiB would fit the text slot but reach about
+// 4 pixels into "Total Size" with the built-in font, so sizes switch to GBytes first.)
 TEST_F(PanelTest, WidestValuesStayClearOfTheNextLabel) {
     ASSERT_TRUE(panel.CreateFromLayout(description, parent.hWnd, bar));
     KillTimer(panel.hWnd, cWinDownloadInfo::kTimerId);  // the texts are set here only

@@ -31,7 +31,8 @@ void FormatSize(wchar_t (&text)[kValueTextSize], int64_t bytes) {
     char narrow[64];
     for (const char* unit : kUnits) {
         int length = snprintf(narrow, sizeof narrow, "%03.1f %s", amount, unit);
-        if (length > 0 && length < kValueTextSize) break;
+        // Six digits before the point would fit the text but run into the next label.
+        if (length > 0 && length < kValueTextSize && amount < 99999.95) break;
         amount /= 1024.0;
     }
     // The largest 64-bit size is 8192.0 PBytes, so the loop always ends on a fit.
