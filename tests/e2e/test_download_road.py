@@ -682,6 +682,46 @@ class FolderAndSpaceTest(RoadTestCase):
             self.quit_with_confirmation(session, window)
 
 
+class PanelAndBarUnderThePointerTest(RoadTestCase):
+    """A person watching the run moves the pointer over the bar and the panel:
+    the window stays where it is, and only a press there drags it."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.served = content()
+        cls.server = NginxAtBase(cls.served)
+        cls.server.start()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.server.stop()
+
+    def test_pointer_moves_nothing_and_a_press_drags(self):
+        places = {"panel": (PANEL[0] + 250, PANEL[1] + 10), "bar": (BAR[0] + 150, BAR[1] + BAR[3] // 2)}
+        with Session("road-pointer") as session:
+            window, _ = self.open_program(session)
+            # A press on the panel drags the window, as one on its background does.
+            session.activate(window)
+            x, y = places["panel"]
+            start = (window.x + x, window.y + y)
+            session.drag(start, (start[0] + 60, start[1] + 40))
+            session.mouse_move(*AWAY)
+            time.sleep(0.5)
+            moved = session.refresh(window)
+            self.assertEqual(moved.rect, (window.x + 60, window.y + 40, window.rect[2] + 60, window.rect[3] + 40))
+
+            # The pointer passing over them without a press leaves the window alone.
+            for name, (x, y) in places.items():
+                session.mouse_move(moved.x + x, moved.y + y)
+                time.sleep(0.5)
+                session.mouse_move(moved.x + x + 40, moved.y + y)
+                time.sleep(0.5)
+                session.mouse_move(*AWAY)
+                time.sleep(0.5)
+                self.assertEqual(session.refresh(window).rect, moved.rect,
+                                 "the window followed the pointer that passed over the " + name)
+
+
 def tearDownModule():
     if _CONTENT is not None:
         _CONTENT.remove()
