@@ -481,8 +481,8 @@ class DownloadRoad:
             # that the empty bar can be seen for certain.
             stalled = self.server.stall_next_requests(4, 3)
             self.press(session, window, "start")
-            restarted = self.screen(session, window, "restarted")
-            self.assertEqual(restarted.buttons(), RUNNING)
+            restarted = self.wait_screen(session, window, lambda s: s.buttons() == RUNNING, "the running buttons",
+                                         "restarted")
             if stalled:
                 self.assertEqual(restarted.fill_width(), 0)
                 self.assertEqual(restarted.bar_text(BAR_RATE_TEXT), ready.bar_text(BAR_RATE_TEXT), "not 0.00%")
