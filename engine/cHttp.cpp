@@ -252,8 +252,17 @@ cHttp::PassEnd cHttp::RunPass(bool firstPass, int& brokenPasses, char* buffer) {
     if (total < 0) return NoUsableReply();
 
     if (total == 0) {
-        // An empty resource is a complete, empty file.
+        // An empty resource is a complete, empty file. One already on disk from an
+        // earlier run is left as it is, like any other complete file.
         startOffset = position = 0;
+        DWORD attributes = GetFileAttributesA(localPath);
+        bool emptyFileOnDisk = attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                               GetLocalFileSize(localPath) == 0;
+        if (resume && emptyFileOnDisk) {
+            CloseHandles();
+            OnFinish(startOffset, position);
+            return PassEnd::kDone;
+        }
         FilePtr file(fopen(localPath, "wb"));
         CloseHandles();
         if (!file) {

@@ -58,6 +58,7 @@ TEST(TransferTest, WhatIsOnDiskDecidesTheRequestsAndTheFileEndsIdentical) {
         {"longer than the resource", kSize, kSize + 500, {"bytes=0-"}},
         {"an empty resource, nothing local", 0, -1, {"bytes=0-"}},
         {"an empty resource, a longer local file", 0, 700, {"bytes=0-"}},
+        {"an empty resource, complete on disk", 0, 0, {"bytes=0-"}},
         {"a one-byte resource", 1, -1, {"bytes=0-"}},
     };
     int index = 0;
@@ -93,7 +94,7 @@ TEST(TransferTest, WhatIsOnDiskDecidesTheRequestsAndTheFileEndsIdentical) {
             ranges.push_back(request.range);
         }
         EXPECT_EQ(ranges, row.ranges) << row.what;
-        if (row.local == row.size && row.size > 0) {
+        if (row.local == row.size) {
             // Already complete: the file is not even opened.
             FILETIME after = LastWrite(local);
             EXPECT_EQ(CompareFileTime(&written, &after), 0) << row.what;
