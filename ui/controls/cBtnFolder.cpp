@@ -85,13 +85,24 @@ int CALLBACK cBtnFolder::BrowseCallback(HWND dialog, UINT notification, LPARAM p
     return 0;
 }
 
+namespace {
+
+// Some dialogs (Wine's) enable OK again themselves after telling the callback of a
+// new selection; the posted copy arrives after that and has the last word.
+void DisableOk(HWND dialog) {
+    SendMessageA(dialog, BFFM_ENABLEOK, 0, 0);
+    PostMessageA(dialog, BFFM_ENABLEOK, 0, 0);
+}
+
+}  // namespace
+
 void cBtnFolder::ShowSelection(HWND dialog, const char* path) {
     // A drive's root (C:\), or an item without a file-system path.
-    if (strlen(path) <= 3) SendMessageA(dialog, BFFM_ENABLEOK, 0, 0);
+    if (strlen(path) <= 3) DisableOk(dialog);
     int64_t available = 0;
     bool known = path[0] && AvailableBytes(path, available);
     int64_t required = RequiredBytes();
-    if (!HasRoomFor(available, required)) SendMessageA(dialog, BFFM_ENABLEOK, 0, 0);
+    if (!HasRoomFor(available, required)) DisableOk(dialog);
     char line[256];
     FormatSpaceLine(line, required, available, known);
     if (titleControl) SetWindowTextA(titleControl, line);
