@@ -33,7 +33,7 @@ cProgressBar::~cProgressBar() {
     fgBrush.Reset();
 }
 
-LRESULT cProgressBar::OnMessage(HWND, UINT message, WPARAM, LPARAM lParam) {
+LRESULT cProgressBar::OnMessage(HWND, UINT message, WPARAM, LPARAM) {
     switch (message) {
     case WM_CREATE:
         CreateBrushes();
@@ -46,9 +46,10 @@ LRESULT cProgressBar::OnMessage(HWND, UINT message, WPARAM, LPARAM lParam) {
         return 0;
     }
     case WM_NCHITTEST:
-        // A press on the bar is a press on the main window's caption: the bar drags it.
-        SendMessageA(hWndParent, WM_NCLBUTTONDOWN, HTCAPTION, lParam);
-        return HTCLIENT;
+        // The bar lets the point through to the main window, which answers that it is the
+        // caption: a press on the bar drags the window, and a pointer that only passes
+        // over it leaves the window where it is.
+        return HTTRANSPARENT;
     default:
         return 0;
     }

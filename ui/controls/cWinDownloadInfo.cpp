@@ -70,7 +70,7 @@ cWinDownloadInfo::~cWinDownloadInfo() {
     background.Reset();
 }
 
-LRESULT cWinDownloadInfo::OnMessage(HWND, UINT message, WPARAM, LPARAM lParam) {
+LRESULT cWinDownloadInfo::OnMessage(HWND, UINT message, WPARAM, LPARAM) {
     switch (message) {
     case WM_CREATE:
         CreateDeviceResources();
@@ -85,9 +85,10 @@ LRESULT cWinDownloadInfo::OnMessage(HWND, UINT message, WPARAM, LPARAM lParam) {
         return 0;
     }
     case WM_NCHITTEST:
-        // A press on the panel is a press on the main window's caption: the panel drags it.
-        SendMessageA(hWndParent, WM_NCLBUTTONDOWN, HTCAPTION, lParam);
-        return HTCLIENT;
+        // The panel lets the point through to the main window, which answers that it is the
+        // caption: a press on the panel drags the window, and a pointer that only passes
+        // over it leaves the window where it is.
+        return HTTRANSPARENT;
     case WM_TIMER:
         OnTimer();
         return 0;
