@@ -12,8 +12,9 @@ const char kDefaultDownloadFolder[] = "c:\\MOXI\\download\\VM_cn_cbt\\";
 const float kFolderTextWidth = 173.0f;
 const float kFolderTextHeight = 19.0f;
 
-// A path longer than its box stays on its one line: the middle gives way to an
-// ellipsis and the last two folder levels stay readable.
+// A path longer than its box stays on its one line, ending in an ellipsis. Where
+// DirectWrite honours the trimming delimiter (Windows) the middle gives way instead,
+// and the last two folder levels stay readable.
 void KeepOnOneLine(IDWriteTextFormat* format) {
     if (!format || !cWindow::DWriteFactory) return;
     format->SetWordWrapping(DWRITE_WORD_WRAPPING_NO_WRAP);
