@@ -216,8 +216,11 @@ HINTERNET cHttp::OpenRequest(HINTERNET session, int64_t rangeStart) {
     char headers[128];
     snprintf(headers, sizeof headers, "Accept-Encoding:*\r\nAccept-Ranges:bytes\r\nRange:bytes=%" PRId64 "-\r\n",
              rangeStart);
-    // The reload flag keeps WinINet's cache out of it: every byte comes from the server.
-    return InternetOpenUrlA(session, url, headers, static_cast<DWORD>(strlen(headers)), INTERNET_FLAG_RELOAD, 0);
+    // WinINet's cache stays out of it. Reload: every byte comes from the server. No
+    // cache write: the cache would hold a second copy of every file of the client on
+    // the system drive, and each byte would be written to disk twice.
+    return InternetOpenUrlA(session, url, headers, static_cast<DWORD>(strlen(headers)),
+                            INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, 0);
 }
 
 void cHttp::OnExecute() {

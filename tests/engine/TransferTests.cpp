@@ -2,6 +2,8 @@
 // the local file holds before decides the requests, and the file always ends
 // byte-identical to the served one with the counters exact.
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <wininet.h>
 
 #include <string>
 #include <vector>
@@ -100,6 +102,10 @@ TEST(TransferTest, WhatIsOnDiskDecidesTheRequestsAndTheFileEndsIdentical) {
             EXPECT_EQ(CompareFileTime(&written, &after), 0) << row.what;
         }
         EXPECT_EQ(run.record.Log().find("(-92)"), std::string::npos) << row.what;
+        // Nothing of the client goes into WinINet's cache.
+        DWORD entrySize = 0;
+        EXPECT_FALSE(GetUrlCacheEntryInfoA(NginxUrl(name).c_str(), nullptr, &entrySize));
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND)) << row.what << ": cached";
     }
 }
 
