@@ -41,6 +41,21 @@ std::string Manifest(const std::string& version, const std::string& total) {
 
 const char kNotAnEntry[] = "\x01";  // marks "no such file" in the tables below
 
+// Runs `scenario` in a child process working in `folder`: it must show one box with
+// `text` (caption "child test"), and end with `exitCode` once the box is answered.
+void ExpectOneBoxThenExit(const char* scenario, const std::string& folder, const char* text, int exitCode) {
+    ChildProcess child;
+    ASSERT_TRUE(child.StartScenario(scenario, {"ZENTAV_TEST_FOLDER=" + folder}));
+    MessageBoxInfo box;
+    ASSERT_TRUE(child.WaitForMessageBox(box, 30000));
+    EXPECT_EQ(box.text, text);
+    EXPECT_EQ(box.caption, "child test");
+    ChildProcess::Answer(box, IDOK);
+    int exitCodeSeen = 0;
+    ASSERT_TRUE(child.WaitForExit(30000, exitCodeSeen));
+    EXPECT_EQ(exitCodeSeen, exitCode);
+}
+
 // A record working in a fresh folder, with a server of its own.
 struct ManifestTest : ControlTest {
     cLoopbackServer server;
@@ -270,16 +285,7 @@ CHILD_SCENARIO(LayoutWithoutPause) {
 }
 
 TEST_F(ControlTest, LayoutFailureShowsItsMessageAndEndsWithMinusOne) {
-    ChildProcess child;
-    ASSERT_TRUE(child.StartScenario("LayoutWithoutPause", {"ZENTAV_TEST_FOLDER=" + temp.Path()}));
-    MessageBoxInfo box;
-    ASSERT_TRUE(child.WaitForMessageBox(box, 30000));
-    EXPECT_EQ(box.text, "cWinMain::OnCreate :: ux-json error (-21)");
-    EXPECT_EQ(box.caption, "child test");
-    ChildProcess::Answer(box, IDOK);
-    int exitCode = 0;
-    ASSERT_TRUE(child.WaitForExit(30000, exitCode));
-    EXPECT_EQ(exitCode, -1);
+    ExpectOneBoxThenExit("LayoutWithoutPause", temp.Path(), "cWinMain::OnCreate :: ux-json error (-21)", -1);
 }
 
 // The start refused for too little space: the message names the folder's drive,
@@ -391,16 +397,8 @@ CHILD_SCENARIO(LaunchWithoutExecutable) {
 }
 
 TEST_F(ControlTest, LaunchWithoutExecutableWarnsAndEndsWithOne) {
-    ChildProcess child;
-    ASSERT_TRUE(child.StartScenario("LaunchWithoutExecutable", {"ZENTAV_TEST_FOLDER=" + temp.Path()}));
-    MessageBoxInfo box;
-    ASSERT_TRUE(child.WaitForMessageBox(box, 30000));
-    EXPECT_EQ(box.text, "cBtnLaunch::OnExecute :: can't find an executable module.");
-    EXPECT_EQ(box.caption, "child test");
-    ChildProcess::Answer(box, IDOK);
-    int exitCode = 0;
-    ASSERT_TRUE(child.WaitForExit(30000, exitCode));
-    EXPECT_EQ(exitCode, 1);
+    ExpectOneBoxThenExit("LaunchWithoutExecutable", temp.Path(),
+                         "cBtnLaunch::OnExecute :: can't find an executable module.", 1);
 }
 
 TEST(FolderSpaceLineTest, RequiredAndFreeInGigabytes) {
