@@ -23,38 +23,11 @@ sys.path.insert(0, os.path.join(ROOT, "scripts"))
 sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
 
 from nginx_server import NginxServer  # noqa: E402
-
-TITLE = "ZENTAV full-client downloader..."
-VERSION = "201904221642"
-# Button centres in the main window's client area (the built-in UI description).
-START_BUTTON = (390 + 35, 335 + 15)
-LAUNCH_BUTTON = (312 + 35, 335 + 15)
+from downloader_drive import LAUNCH_BUTTON, START_BUTTON, Downloader, manifest_files, present_bytes  # noqa: E402
 
 
 def log(text):
     print("[demo] " + text, flush=True)
-
-
-def manifest_files(manifest_path):
-    """(name, size) of every entry, read from the publisher's plain layout."""
-    files = []
-    with open(manifest_path) as f:
-        for line in f:
-            line = line.strip()
-            if line.startswith('{ "Name"'):
-                name = line.split('"Name": "', 1)[1].split('"', 1)[0]
-                size = int(line.split('"Size": ', 1)[1].split(" ", 1)[0])
-                files.append((name, size))
-    return files
-
-
-def present_bytes(download, files):
-    total = 0
-    for name, size in files:
-        path = os.path.join(download, name)
-        if os.path.exists(path):
-            total += min(os.path.getsize(path), size)
-    return total
 
 
 def main():
@@ -67,7 +40,7 @@ def main():
     args = parser.parse_args()
 
     os.environ["ZENTAV_BUILD_DIR"] = args.build_dir
-    import driver  # noqa: E402  (reads ZENTAV_BUILD_DIR)
+    import driver  # noqa: E402  (its paths follow ZENTAV_BUILD_DIR, read when used)
 
     demo = os.path.join(ROOT, "build", "demo")
     client = os.path.join(demo, "client")
@@ -92,13 +65,8 @@ def main():
     summary = []
     with NginxServer(client, port=port, location=location) as server, driver.Session("demo") as session:
         log("content server: nginx at %s serving %d files, %.1f MiB" % (server.url, len(files), total / 1048576))
-        # The program's working folder, with the download folder it is to use.
-        work = os.path.join(session.temp_dir, "PluvoLauncher_Live", "VM_cn_cbt")
-        os.makedirs(work, exist_ok=True)
-        with open(os.path.join(work, "version.txt"), "wb") as f:
-            f.write((VERSION + "\n" + download_windows).encode())
-        session.start()
-        window = session.wait_window(TITLE, timeout=60)
+        downloader = Downloader(session, download_windows)
+        downloader.start()
         log("downloader window shown; download folder %s (%s)" % (download_windows, download))
 
         if args.interactive:
@@ -106,13 +74,10 @@ def main():
             while session.running():
                 time.sleep(0.5)
         else:
-            # The panel fetches the manifest about 333 ms after the window appears.
-            driver.wait_until(lambda: os.path.exists(os.path.join(work, "file.json"))
-                              and not os.path.exists(os.path.join(work, "fileT.json")), 30, "the manifest")
+            downloader.wait_manifest()
             time.sleep(1.0)
             session.screenshot("demo-1-ready")
-            x, y, _, _ = session.geometry(window)
-            session.click(x + START_BUTTON[0], y + START_BUTTON[1])
+            downloader.press(START_BUTTON)
             log("pressed start")
             started = time.monotonic()
             last_print = 0.0
@@ -139,7 +104,7 @@ def main():
             # The run reports its end (launch enabled) once its last worker is joined.
             time.sleep(1.5)
             session.screenshot("demo-3-complete")
-            session.click(x + LAUNCH_BUTTON[0], y + LAUNCH_BUTTON[1])
+            downloader.press(LAUNCH_BUTTON)
             log("pressed launch")
             code = session.wait_exit(timeout=60)
             summary.append("downloader ended with exit code %d" % code)
