@@ -140,10 +140,15 @@ def main():
     args = parser.parse_args()
     server = NginxServer(args.root, args.port, args.location).start()
     print("serving %s at %s" % (server.root, server.url), flush=True)
-    stop = lambda *_: (server.stop(), sys.exit(0))
-    signal.signal(signal.SIGTERM, stop)
-    signal.signal(signal.SIGINT, stop)
-    server.process.wait()
+    # Stopping happens outside the handler: the handler interrupts the wait below,
+    # and stopping inside it would wait for nginx while that wait holds its lock.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(0))
+    try:
+        server.process.wait()
+    except KeyboardInterrupt:
+        pass
+    finally:
+        server.stop()
 
 
 if __name__ == "__main__":
