@@ -351,6 +351,19 @@ std::string JsonField(const std::string& line, const char* key) {
 
 }  // namespace
 
+std::string Rules(std::string rules, const std::string& path) {
+    for (size_t at = rules.find("PATH"); at != std::string::npos; at = rules.find("PATH", at)) {
+        rules.replace(at, 4, path);
+    }
+    return rules;
+}
+
+int CountOf(const std::string& text, const std::string& part) {
+    int count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    return count;
+}
+
 bool SetFaults(const std::string& rules) {
     std::string reply;
     DWORD status = 0;

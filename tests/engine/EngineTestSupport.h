@@ -111,6 +111,12 @@ void ExpectClientIdentical(const TestRecord& record, const Client& client);
 // in the working folder.
 void ExpectNothingOutside(const TestRecord& record);
 
+// Fault rules for one path: `rules` is the text of a JSON list in which "PATH"
+// stands for `path`.
+std::string Rules(std::string rules, const std::string& path);
+// How often `part` occurs in `text` (overlapping occurrences counted).
+int CountOf(const std::string& text, const std::string& part);
+
 // The fault server's control interface (tests/server/README.md): replaces its fault
 // rules (a JSON list), clears rules and request log, reads the request log.
 bool SetFaults(const std::string& rules);

@@ -16,20 +16,6 @@ using namespace testing_support;
 
 namespace {
 
-// Fault rules for one path: the text of a JSON list in which "PATH" stands for it.
-std::string Rules(std::string rules, const std::string& path) {
-    for (size_t at = rules.find("PATH"); at != std::string::npos; at = rules.find("PATH", at)) {
-        rules.replace(at, 4, path);
-    }
-    return rules;
-}
-
-int CountOf(const std::string& text, const std::string& part) {
-    int count = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
-    return count;
-}
-
 bool WaitForTransfer(const cHttp& transfer) {
     for (DWORD start = GetTickCount(); transfer.running; Sleep(5)) {
         if (GetTickCount() - start > 60000) return false;

@@ -60,20 +60,6 @@ TEST(ProcessEndTest, AReplyWithoutAUsableLengthEndsTheProcessWhileTheTransferRun
     }
 }
 
-// Fault rules for `path`: the text of a JSON list in which "PATH" stands for it.
-std::string Rules(std::string rules, const std::string& path) {
-    for (size_t at = rules.find("PATH"); at != std::string::npos; at = rules.find("PATH", at)) {
-        rules.replace(at, 4, path);
-    }
-    return rules;
-}
-
-int CountOf(const std::string& text, const std::string& part) {
-    int count = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
-    return count;
-}
-
 // Eight broken passes, one that writes 100000 bytes before it breaks, then `more`
 // broken passes of the resumed range (every second request: the first of each pass
 // only asks for the length) and a last pass that completes.

@@ -165,20 +165,6 @@ TEST(JsonParser, KeepsWhatItCanOfMalformedText) {
     }
 }
 
-// Counts the objects of a tree, array elements included.
-size_t CountObjects(cJson::Node* node) {
-    size_t objects = 0;
-    if (node->kind == cJson::Node::eJsonNode) {
-        objects = 1;
-        for (NodeEntry* entry = static_cast<JsonNode*>(node)->children.newest; entry; entry = entry->older) {
-            objects += CountObjects(entry->node);
-        }
-    } else if (node->kind == cJson::Node::eJsonNodes) {
-        for (int i = 0; i < static_cast<JsonNodes*>(node)->count; ++i) objects += CountObjects(node->GetNode(i));
-    }
-    return objects;
-}
-
 // Every object costs a table of 999 pointers, so a text must not make more objects
 // than it has braces: arrays nested in array elements once counted the same braces
 // again at every level (a text of 20 kB took gigabytes).

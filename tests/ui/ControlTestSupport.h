@@ -11,6 +11,7 @@
 #include "app/cApp.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/ui/ProbeWindow.h"
+#include "tests/ui/RecordFixture.h"
 
 namespace control_tests {
 
@@ -69,24 +70,13 @@ inline ::testing::Environment* const sharedParent = ::testing::AddGlobalTestEnvi
 
 // A record with its folders in a fresh temporary folder, and the shared parent that
 // stands in for the main window.
-struct ControlTest : ::testing::Test {
-    testing_support::TempFolder temp;
-    cApp app{GetModuleHandleA(nullptr)};
+struct ControlTest : RecordInTempFolder {
     cProbeWindow& parent = SharedParent::Window();
-    char previousFolder[MAX_PATH] = {};
 
+    ControlTest() : RecordInTempFolder("control test") {}
     void SetUp() override {
-        GetCurrentDirectoryA(sizeof previousFolder, previousFolder);
-        snprintf(app.workFolder, sizeof app.workFolder, "%s", temp.Path().c_str());
-        snprintf(app.version, sizeof app.version, "201904221642");
-        snprintf(app.messageTitle, sizeof app.messageTitle, "control test");
-        app.resourceFolder = app.workFolder;
-        theApp = &app;
+        RecordInTempFolder::SetUp();
         ASSERT_TRUE(parent.hWnd);
-    }
-    void TearDown() override {
-        theApp = nullptr;
-        SetCurrentDirectoryA(previousFolder);  // so that the temporary folder can go
     }
 };
 

@@ -11,6 +11,7 @@
 #include "app/cApp.h"
 #include "json/cJson.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/ui/RecordFixture.h"
 #include "ui/main/cWinMain.h"
 
 using namespace testing_support;
@@ -47,23 +48,12 @@ std::string Description(const std::string& folder, const std::string& fontValue)
 const char kFont[] = R"("name": "Arial", "size": 12, "bold": 500, "alpha": 79, "color": "0xccFF00")";
 
 // A record working in a fresh folder, and the description the window reads.
-struct MainWindowTest : ::testing::Test {
-    TempFolder temp;
-    cApp app{GetModuleHandleA(nullptr)};
+struct MainWindowTest : RecordInTempFolder {
     cJson document;
-    char previousFolder[MAX_PATH] = {};
 
-    void SetUp() override {
-        GetCurrentDirectoryA(sizeof previousFolder, previousFolder);
-        snprintf(app.workFolder, sizeof app.workFolder, "%s", temp.Path().c_str());
-        snprintf(app.version, sizeof app.version, "201904221642");
-        snprintf(app.messageTitle, sizeof app.messageTitle, "main window test");
-        app.resourceFolder = app.workFolder;
-        theApp = &app;
-    }
+    MainWindowTest() : RecordInTempFolder("main window test") {}
     void TearDown() override {
-        theApp = nullptr;
-        SetCurrentDirectoryA(previousFolder);  // so that the temporary folder can go
+        RecordInTempFolder::TearDown();
         EXPECT_EQ(cWindow::windowCount, 0);
     }
 

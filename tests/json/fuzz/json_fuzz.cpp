@@ -16,6 +16,7 @@
 
 #include "json/JsonParser.h"
 #include "json/cJson.h"
+#include "tests/json/NodePath.h"
 
 namespace {
 
@@ -49,20 +50,6 @@ void Compare(cJson::Node* a, cJson::Node* b) {
         Check(arrayA->count == static_cast<JsonNodes*>(b)->count, "Load and Parse agree on element counts");
         for (int i = 0; i < arrayA->count; ++i) Compare(a->GetNode(i), b->GetNode(i));
     }
-}
-
-// The objects of a tree, array elements included.
-size_t CountObjects(cJson::Node* node) {
-    size_t objects = 0;
-    if (node->kind == cJson::Node::eJsonNode) {
-        objects = 1;
-        for (NodeEntry* entry = static_cast<JsonNode*>(node)->children.newest; entry; entry = entry->older) {
-            objects += CountObjects(entry->node);
-        }
-    } else if (node->kind == cJson::Node::eJsonNodes) {
-        for (int i = 0; i < static_cast<JsonNodes*>(node)->count; ++i) objects += CountObjects(node->GetNode(i));
-    }
-    return objects;
 }
 
 // Reads everything a node offers, then clears it and checks that it answers nothing.
